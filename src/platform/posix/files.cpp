@@ -47,6 +47,7 @@ using namespace posix_layer;
 static HANDLE OpenResolved(const Resolved& r, DWORD access, DWORD share, DWORD disposition,
                            DWORD flags) {
   bool exists = r.exists;
+  if (exists && disposition == CREATE_NEW) return Fail(ERROR_FILE_EXISTS, INVALID_HANDLE_VALUE);
   if (exists && S_ISDIR(r.st.st_mode)) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
   if (r.trailingSeparator) // a name ending in '\' can only be a folder
     return Fail(exists ? ERROR_INVALID_NAME : ERROR_PATH_NOT_FOUND, INVALID_HANDLE_VALUE);
