@@ -1,14 +1,23 @@
-# cmake -DINPUT=image -DOUTPUT=padded -DSIZE=bytes -P PadFile.cmake
-# Copies INPUT to OUTPUT and pads it with zero bytes to exactly SIZE bytes.
-file(SIZE "${INPUT}" image_size)
+# cmake -DINPUT=image -DOUTPUT=padded -DSIZE=bytes [-DSTRIP=strip] -P PadFile.cmake
+# Copies INPUT to OUTPUT (through STRIP, when given, so that debug information does not count
+# against the size) and pads it with zero bytes to exactly SIZE bytes.
+get_filename_component(out_dir "${OUTPUT}" DIRECTORY)
+file(MAKE_DIRECTORY "${out_dir}")
+if(STRIP)
+  execute_process(COMMAND "${STRIP}" -o "${OUTPUT}.tmp" "${INPUT}" RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "${STRIP} failed on ${INPUT}")
+  endif()
+else()
+  file(COPY_FILE "${INPUT}" "${OUTPUT}.tmp")
+endif()
+file(SIZE "${OUTPUT}.tmp" image_size)
 if(image_size GREATER SIZE)
   math(EXPR over "${image_size} - ${SIZE}")
+  file(REMOVE "${OUTPUT}.tmp")
   message(FATAL_ERROR "${INPUT} is ${image_size} bytes, ${over} more than its PayloadOffset "
                       "of ${SIZE}: the payload would overlap the code. Shrink the image.")
 endif()
-get_filename_component(out_dir "${OUTPUT}" DIRECTORY)
-file(MAKE_DIRECTORY "${out_dir}")
-file(COPY_FILE "${INPUT}" "${OUTPUT}.tmp")
 execute_process(COMMAND truncate -s "${SIZE}" "${OUTPUT}.tmp" RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "truncate failed on ${OUTPUT}.tmp")
