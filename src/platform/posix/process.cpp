@@ -128,7 +128,12 @@ UINT WinExec(LPCSTR commandLine, UINT show) {
     result = FindProgram(program, &winPath);
   } else {
     // Unquoted, each space in turn may end the program's name: "C:\Program Files\x.exe /i"
-    // tries C:\Program.exe first.
+    // tries C:\Program.exe first. When none exists, the failure reported is that of the name
+    // ending at the first space after the last '\', the one the caller most likely meant.
+    size_t lastBackslash = line.rfind('\\');
+    size_t meant = line.find(' ', lastBackslash == std::string::npos ? 0 : lastBackslash);
+    if (meant == std::string::npos) meant = line.size();
+    UINT meantResult = 0;
     for (size_t end = 0; end <= line.size(); ++end) {
       if (end < line.size() && line[end] != ' ') continue;
       if (end == 0 || IsSeparator(line[end - 1])) continue;
@@ -137,7 +142,9 @@ UINT WinExec(LPCSTR commandLine, UINT show) {
         rest = end < line.size() ? line.substr(end + 1) : "";
         break;
       }
+      if (end == meant) meantResult = result;
     }
+    if (result != 0 && meantResult != 0) result = meantResult;
   }
   if (result != 0) return Fail(result, result);
 
