@@ -1,9 +1,10 @@
 #include "bz/bz.h"
 
-#include <bzlib.h>
-
 #include "bz/decoder_hooks.h"
 #include "util/messages.h"
+
+// After messages.h, so that windows.h, which bzlib.h includes on Windows, comes in lean.
+#include <bzlib.h>
 
 #define CALLER reinterpret_cast<uintptr_t>(__builtin_return_address(0))
 
