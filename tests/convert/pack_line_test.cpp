@@ -38,7 +38,7 @@ struct PackCase {
 };
 
 const PackCase PackCases[] = {
-    // The documented examples.
+    // The worked examples of the encoding.
     {"le chat", "le chat", "05 91 0F 1F 94 60"},
     {"a, three spaces, b", "a   b", "03 4E 2F A0"},
     {"the space after a number is lost", "~12 in", "03 FE 0C 35"},
@@ -97,7 +97,7 @@ const PackCase PackCases[] = {
     {"255 literals", std::string(255, '\xE9'), "00"},
 };
 
-TEST(PackLine, DocumentedExamplesAndEdgeCases) {
+TEST(PackLine, WorkedExamplesAndEdgeCases) {
   for (const PackCase& c : PackCases) {
     size_t count = c.count < 0 ? c.line.size() : size_t(c.count);
     EXPECT_EQ(Pack(c.line, count), NormalHex(c.record)) << c.what;
