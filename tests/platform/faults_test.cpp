@@ -1,6 +1,6 @@
 // Injected faults are read once per process, so each scenario runs in a fresh copy of this
 // program: the parent test starts it with ZARVO_SETUP_FAULTS set and a filter naming the
-// matching FaultChild test, disabled (and skipped without the parent's environment) otherwise.
+// matching Win32FaultChild test, disabled (and skipped without the parent's environment) otherwise.
 #include "prefix.h"
 
 #include <fstream>
@@ -18,13 +18,13 @@ bool InChild() {
   return getenv("ZARVO_FAULT_CHILD") != nullptr;
 }
 
-// Runs FaultChild.<name> in a new process with the given faults; its exit status.
+// Runs Win32FaultChild.DISABLED_<name> in a new process with the given faults; its exit status.
 int RunScenario(const std::string& name, const std::string& faults, std::string* output) {
   char exe[4096];
   ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
   if (n <= 0) return -1;
   exe[n] = 0;
-  std::string filter = "--gtest_filter=FaultChild.DISABLED_" + name;
+  std::string filter = "--gtest_filter=Win32FaultChild.DISABLED_" + name;
   std::string env1 = "ZARVO_SETUP_FAULTS=" + faults, env2 = "ZARVO_FAULT_CHILD=1";
   std::vector<std::string> env = {env1, env2};
   for (char** e = environ; *e; ++e)
@@ -54,7 +54,7 @@ int RunScenario(const std::string& name, const std::string& faults, std::string*
   int status;
   waitpid(pid, &status, 0);
   // A filter that matched nothing would pass silently: make sure the child test ran.
-  if (output->find("[       OK ] FaultChild.DISABLED_" + name) == std::string::npos) return -2;
+  if (output->find("[       OK ] Win32FaultChild.DISABLED_" + name) == std::string::npos) return -2;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -63,16 +63,16 @@ struct Scenario {
   const char* faults;
 };
 
-class Faults : public ::testing::TestWithParam<Scenario> {};
+class Win32Faults : public ::testing::TestWithParam<Scenario> {};
 
-TEST_P(Faults, ScenarioHolds) {
+TEST_P(Win32Faults, ScenarioHolds) {
   if (InChild()) GTEST_SKIP();
   std::string output;
   EXPECT_EQ(RunScenario(GetParam().name, GetParam().faults, &output), 0) << output;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, Faults,
+    Table, Win32Faults,
     ::testing::Values(
         Scenario{"WriteFails", "WriteFile#2=112"},
         Scenario{"CloseFailsAndKeepsTheHandle", "CloseHandle#1=5"},
@@ -92,7 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "Bogus#1=5,WriteFile#x=3,WriteFile#0=5,ReadFile=3,,ReadFile#2=38"}));
 
 // The children: each runs only when started by the parent above.
-class FaultChild : public PrefixTest {
+class Win32FaultChild : public PrefixTest {
 protected:
   void SetUp() override {
     if (!InChild()) GTEST_SKIP();
@@ -104,7 +104,7 @@ protected:
   }
 };
 
-TEST_F(FaultChild, DISABLED_WriteFails) {
+TEST_F(Win32FaultChild, DISABLED_WriteFails) {
   HANDLE h = Create("C:\\f.txt");
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   DWORD done = 9;
@@ -117,7 +117,7 @@ TEST_F(FaultChild, DISABLED_WriteFails) {
   EXPECT_EQ(ReadHost("f.txt"), "onesix");
 }
 
-TEST_F(FaultChild, DISABLED_CloseFailsAndKeepsTheHandle) {
+TEST_F(Win32FaultChild, DISABLED_CloseFailsAndKeepsTheHandle) {
   HANDLE h = Create("C:\\f.txt");
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   EXPECT_FALSE(CloseHandle(h));
@@ -128,7 +128,7 @@ TEST_F(FaultChild, DISABLED_CloseFailsAndKeepsTheHandle) {
   EXPECT_EQ(ReadHost("f.txt"), "still");
 }
 
-TEST_F(FaultChild, DISABLED_CreateFails) {
+TEST_F(Win32FaultChild, DISABLED_CreateFails) {
   // SetUp's SetCurrentDirectoryA made no CreateFileA call: the first one here is number 1.
   EXPECT_EQ(Create("C:\\f.txt"), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
@@ -140,7 +140,7 @@ TEST_F(FaultChild, DISABLED_CreateFails) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
 }
 
-TEST_F(FaultChild, DISABLED_ReadAndSeekFail) {
+TEST_F(Win32FaultChild, DISABLED_ReadAndSeekFail) {
   MakeFile("f.txt", "abcdef");
   HANDLE h = CreateFileA("C:\\f.txt", GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -159,7 +159,7 @@ TEST_F(FaultChild, DISABLED_ReadAndSeekFail) {
   CloseHandle(h);
 }
 
-TEST_F(FaultChild, DISABLED_SearchFails) {
+TEST_F(Win32FaultChild, DISABLED_SearchFails) {
   MakeFile("a.txt");
   MakeFile("b.txt");
   WIN32_FIND_DATAA data;
@@ -177,7 +177,7 @@ TEST_F(FaultChild, DISABLED_SearchFails) {
   EXPECT_TRUE(FindClose(h)); // the failed close left it open
 }
 
-TEST_F(FaultChild, DISABLED_TimesFail) {
+TEST_F(Win32FaultChild, DISABLED_TimesFail) {
   FILETIME t = {0, 0x01C00000}, out = {1, 1};
   WORD date, time;
   EXPECT_FALSE(FileTimeToLocalFileTime(&t, &out));
@@ -197,7 +197,7 @@ TEST_F(FaultChild, DISABLED_TimesFail) {
   CloseHandle(h);
 }
 
-TEST_F(FaultChild, DISABLED_HeapFails) {
+TEST_F(Win32FaultChild, DISABLED_HeapFails) {
   EXPECT_EQ(GetProcessHeap(), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
   HANDLE heap = GetProcessHeap();
@@ -212,7 +212,7 @@ TEST_F(FaultChild, DISABLED_HeapFails) {
   EXPECT_TRUE(HeapFree(heap, 0, block)); // still live after the injected failures
 }
 
-TEST_F(FaultChild, DISABLED_DirectoryAndModuleFail) {
+TEST_F(Win32FaultChild, DISABLED_DirectoryAndModuleFail) {
   // SetUp made the first SetCurrentDirectoryA call.
   MakeDir("w");
   EXPECT_FALSE(SetCurrentDirectoryA("C:\\w"));
@@ -229,7 +229,7 @@ TEST_F(FaultChild, DISABLED_DirectoryAndModuleFail) {
   EXPECT_TRUE(DeleteFileA("C:\\f.txt"));
 }
 
-TEST_F(FaultChild, DISABLED_UiFails) {
+TEST_F(Win32FaultChild, DISABLED_UiFails) {
   std::string log = prefix + "/transcript.log";
   setenv("ZARVO_SETUP_LOG", log.c_str(), 1);
   EXPECT_EQ(MessageBoxA(nullptr, "text", "caption", MB_OK), 0);
@@ -246,7 +246,7 @@ TEST_F(FaultChild, DISABLED_UiFails) {
   unsetenv("ZARVO_SETUP_LOG");
 }
 
-TEST_F(FaultChild, DISABLED_ExecFails) {
+TEST_F(Win32FaultChild, DISABLED_ExecFails) {
   std::string log = prefix + "/transcript.log";
   setenv("ZARVO_SETUP_LOG", log.c_str(), 1);
   EXPECT_EQ(WinExec("C:\\x.exe /i", SW_SHOWNORMAL), 11u);
@@ -256,7 +256,7 @@ TEST_F(FaultChild, DISABLED_ExecFails) {
   unsetenv("ZARVO_SETUP_LOG");
 }
 
-TEST_F(FaultChild, DISABLED_MalformedEntriesAreIgnored) {
+TEST_F(Win32FaultChild, DISABLED_MalformedEntriesAreIgnored) {
   HANDLE h = Create("C:\\f.txt");
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   DWORD done;

@@ -5,14 +5,14 @@
 
 namespace {
 
-using Files = PrefixTest;
+using Win32Files = PrefixTest;
 
 HANDLE Create(const char* name, DWORD disposition, DWORD access = GENERIC_READ | GENERIC_WRITE,
               DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE) {
   return CreateFileA(name, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-TEST_F(Files, WriteSeekReadRoundTrip) {
+TEST_F(Win32Files, WriteSeekReadRoundTrip) {
   MakeDir("ZARVO");
   HANDLE h = Create("C:\\ZARVO\\ab.ini", CREATE_ALWAYS);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -47,9 +47,10 @@ struct DispositionCase {
   const char* content; // the file's content afterwards, or null when there is no file
 };
 
-class Dispositions : public Files, public ::testing::WithParamInterface<DispositionCase> {};
+class Win32Dispositions : public Win32Files,
+                          public ::testing::WithParamInterface<DispositionCase> {};
 
-TEST_P(Dispositions, ActAsWindowsDoes) {
+TEST_P(Win32Dispositions, ActAsWindowsDoes) {
   const DispositionCase& c = GetParam();
   if (c.exists) MakeFile("f.txt", "old");
   SetLastError(0xDEAD);
@@ -65,7 +66,7 @@ TEST_P(Dispositions, ActAsWindowsDoes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, Dispositions,
+    Table, Win32Dispositions,
     ::testing::Values(DispositionCase{false, CREATE_NEW, true, 0, ""},
                       DispositionCase{true, CREATE_NEW, false, ERROR_FILE_EXISTS, "old"},
                       DispositionCase{false, CREATE_ALWAYS, true, 0, ""},
@@ -81,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DispositionCase{false, 6, false, ERROR_INVALID_PARAMETER, nullptr}));
 
 // Checked by the layer itself: the tests may run as root, whom the permission bits don't stop.
-TEST_F(Files, ReadOnlyAndHiddenFilesRefuseCreateAlways) {
+TEST_F(Win32Files, ReadOnlyAndHiddenFilesRefuseCreateAlways) {
   MakeFile("ro.txt", "keep");
   ChmodHost("ro.txt", 0444);
   MakeFile(".hidden", "keep");
@@ -113,7 +114,7 @@ TEST_F(Files, ReadOnlyAndHiddenFilesRefuseCreateAlways) {
   CloseHandle(h);
 }
 
-TEST_F(Files, DirectoriesAreNotFiles) {
+TEST_F(Win32Files, DirectoriesAreNotFiles) {
   MakeDir("ZARVO");
   for (DWORD disposition : {OPEN_EXISTING, CREATE_ALWAYS, OPEN_ALWAYS, CREATE_NEW}) {
     SetLastError(0);
@@ -125,7 +126,7 @@ TEST_F(Files, DirectoriesAreNotFiles) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
 }
 
-TEST_F(Files, HandlesKeepTheirAccess) {
+TEST_F(Win32Files, HandlesKeepTheirAccess) {
   MakeFile("f.txt", "data");
   HANDLE reader = Create("C:\\f.txt", OPEN_EXISTING, GENERIC_READ);
   HANDLE writer = Create("C:\\f.txt", OPEN_EXISTING, GENERIC_WRITE);
@@ -145,7 +146,7 @@ TEST_F(Files, HandlesKeepTheirAccess) {
   EXPECT_EQ(ReadHost("f.txt"), "data");
 }
 
-TEST_F(Files, InvalidHandlesAreRefused) {
+TEST_F(Win32Files, InvalidHandlesAreRefused) {
   MakeFile("f.txt", "data");
   HANDLE closed = Create("C:\\f.txt", OPEN_EXISTING);
   ASSERT_NE(closed, INVALID_HANDLE_VALUE);
@@ -187,10 +188,10 @@ struct SeekCase {
   int64_t position; // where the file pointer is afterwards
 };
 
-class Seeks : public Files, public ::testing::WithParamInterface<SeekCase> {};
+class Win32Seeks : public Win32Files, public ::testing::WithParamInterface<SeekCase> {};
 
 // The file holds 10 bytes and the pointer starts at 4.
-TEST_P(Seeks, MoveThePointerAsWindowsDoes) {
+TEST_P(Win32Seeks, MoveThePointerAsWindowsDoes) {
   const SeekCase& c = GetParam();
   MakeFile("f.txt", "0123456789");
   HANDLE h = Create("C:\\f.txt", OPEN_EXISTING);
@@ -213,7 +214,7 @@ TEST_P(Seeks, MoveThePointerAsWindowsDoes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, Seeks,
+    Table, Win32Seeks,
     ::testing::Values(
         SeekCase{2, false, 0, FILE_BEGIN, 2, 0, 0, 2},
         SeekCase{3, false, 0, FILE_CURRENT, 7, 0, 0, 7},
@@ -229,7 +230,7 @@ INSTANTIATE_TEST_SUITE_P(
         SeekCase{0x7FFFFFFF, false, 0, FILE_CURRENT, 0x80000003u, 0, 0, 0x80000003ll},
         SeekCase{0, false, 0, 3, INVALID_SET_FILE_POINTER, 0, ERROR_INVALID_PARAMETER, 4}));
 
-TEST_F(Files, SeekToLowPartAllOnesIsToldFromFailureByTheError) {
+TEST_F(Win32Files, SeekToLowPartAllOnesIsToldFromFailureByTheError) {
   MakeFile("f.txt", "x");
   HANDLE h = Create("C:\\f.txt", OPEN_EXISTING);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -241,7 +242,7 @@ TEST_F(Files, SeekToLowPartAllOnesIsToldFromFailureByTheError) {
   CloseHandle(h);
 }
 
-TEST_F(Files, SharingBetweenHandlesOfThisProcess) {
+TEST_F(Win32Files, SharingBetweenHandlesOfThisProcess) {
   MakeFile("Shared.txt", "s");
   HANDLE first = Create("C:\\Shared.txt", OPEN_EXISTING, GENERIC_READ, FILE_SHARE_READ);
   ASSERT_NE(first, INVALID_HANDLE_VALUE);
@@ -268,7 +269,7 @@ TEST_F(Files, SharingBetweenHandlesOfThisProcess) {
   EXPECT_TRUE(DeleteFileA("C:\\Shared.txt"));
 }
 
-TEST_F(Files, DeleteFileReportsAsWindowsDoes) {
+TEST_F(Win32Files, DeleteFileReportsAsWindowsDoes) {
   MakeDir("ZARVO");
   MakeFile("ZARVO/Old.DAT", "x");
   MakeFile("ZARVO/ro.dat", "x");
@@ -291,7 +292,7 @@ TEST_F(Files, DeleteFileReportsAsWindowsDoes) {
   EXPECT_TRUE(HostExists("ZARVO/ro.dat"));
 }
 
-TEST_F(Files, WritingToAFullDiskFailsWith112) {
+TEST_F(Win32Files, WritingToAFullDiskFailsWith112) {
   HANDLE h = Create("Z:\\dev\\full", OPEN_EXISTING, GENERIC_WRITE);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   DWORD done = 7;
@@ -301,7 +302,7 @@ TEST_F(Files, WritingToAFullDiskFailsWith112) {
   CloseHandle(h);
 }
 
-TEST_F(Files, MissingFoldersAndBadNames) {
+TEST_F(Win32Files, MissingFoldersAndBadNames) {
   MakeFile("plain.txt");
   struct {
     const char* name;
@@ -319,7 +320,7 @@ TEST_F(Files, MissingFoldersAndBadNames) {
   }
 }
 
-TEST_F(Files, GetLastErrorBelongsToTheThread) {
+TEST_F(Win32Files, GetLastErrorBelongsToTheThread) {
   SetLastError(1234);
   DWORD seen = 0;
   std::thread other([&] {

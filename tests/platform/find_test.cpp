@@ -9,7 +9,7 @@
 
 namespace {
 
-using Find = PrefixTest;
+using Win32Find = PrefixTest;
 
 // Every name FindFirstFileA/FindNextFileA give for a pattern, in order; the error ends the list.
 std::vector<std::string> Names(const char* pattern, DWORD* error = nullptr) {
@@ -33,9 +33,9 @@ struct WildcardCase {
   bool matches;
 };
 
-class Wildcards : public Find, public ::testing::WithParamInterface<WildcardCase> {};
+class Win32Wildcards : public Win32Find, public ::testing::WithParamInterface<WildcardCase> {};
 
-TEST_P(Wildcards, MatchAsWindowsDoes) {
+TEST_P(Win32Wildcards, MatchAsWindowsDoes) {
   const WildcardCase& c = GetParam();
   MakeDir("w");
   MakeFile(std::string("w/") + c.name);
@@ -45,7 +45,7 @@ TEST_P(Wildcards, MatchAsWindowsDoes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, Wildcards,
+    Table, Win32Wildcards,
     ::testing::Values(
         // "*" is any run; "*.*" at the end is "*".
         WildcardCase{"*", "abc", true}, WildcardCase{"*", "a.b", true},
@@ -79,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
         WildcardCase{"*.ht", "index.html", false}, WildcardCase{"*.dcw", "zarvo.dcw", true},
         WildcardCase{"*.dc?", "zarvo.dcw", true}, WildcardCase{"old*.dat", "OLD12.DAT", true}));
 
-TEST_F(Find, DotsFirstThenCaseInsensitiveNameOrder) {
+TEST_F(Win32Find, DotsFirstThenCaseInsensitiveNameOrder) {
   MakeDir("w");
   for (const char* n : {"b", "A", "c", "_x", "B2", "a1"}) MakeFile(std::string("w/") + n);
   DWORD error = 0;
@@ -91,14 +91,14 @@ TEST_F(Find, DotsFirstThenCaseInsensitiveNameOrder) {
   EXPECT_EQ(Names("C:\\w\\b*"), (std::vector<std::string>{"b", "B2"}));
 }
 
-TEST_F(Find, DriveRootHasNoDots) {
+TEST_F(Win32Find, DriveRootHasNoDots) {
   MakeFile("x.txt");
   EXPECT_EQ(Names("C:\\*"), (std::vector<std::string>{"x.txt"}));
   ASSERT_TRUE(SetCurrentDirectoryA("C:\\"));
   EXPECT_EQ(Names("*"), (std::vector<std::string>{"x.txt"}));
 }
 
-TEST_F(Find, ErrorsAsWindowsGivesThem) {
+TEST_F(Win32Find, ErrorsAsWindowsGivesThem) {
   MakeDir("w");
   MakeFile("w/a.txt");
   MakeFile("plain.txt");
@@ -121,7 +121,7 @@ TEST_F(Find, ErrorsAsWindowsGivesThem) {
   }
 }
 
-TEST_F(Find, EndOfListIsReportedOnEveryLaterCall) {
+TEST_F(Win32Find, EndOfListIsReportedOnEveryLaterCall) {
   MakeDir("w");
   MakeFile("w/only.txt");
   WIN32_FIND_DATAA data;
@@ -141,7 +141,7 @@ TEST_F(Find, EndOfListIsReportedOnEveryLaterCall) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
-TEST_F(Find, APatternWithoutWildcardsIsOneLookup) {
+TEST_F(Win32Find, APatternWithoutWildcardsIsOneLookup) {
   MakeDir("ZARVO");
   MakeFile("ZARVO/ab.ini", "12345");
   DWORD error = 0;
@@ -151,7 +151,7 @@ TEST_F(Find, APatternWithoutWildcardsIsOneLookup) {
   EXPECT_EQ(Names("C:\\ZARVO\\ab.ini."), (std::vector<std::string>{"ab.ini"}));
 }
 
-TEST_F(Find, EveryFieldIsFilled) {
+TEST_F(Win32Find, EveryFieldIsFilled) {
   MakeDir("w/sub");
   MakeFile("w/file.txt", "12345");
   MakeFile("w/.hidden", "");

@@ -5,13 +5,13 @@
 
 namespace {
 
-class Heap : public ::testing::Test {
+class Win32Heap : public ::testing::Test {
 protected:
   void TearDown() override { unsetenv("ZARVO_SETUP_HEAP_LIMIT"); }
   HANDLE heap = GetProcessHeap();
 };
 
-TEST_F(Heap, ReAllocKeepsTheContentsWhereverTheBlockGoes) {
+TEST_F(Win32Heap, ReAllocKeepsTheContentsWhereverTheBlockGoes) {
   ASSERT_NE(heap, nullptr);
   char* block = static_cast<char*>(HeapAlloc(heap, 0, 16));
   ASSERT_NE(block, nullptr);
@@ -25,7 +25,7 @@ TEST_F(Heap, ReAllocKeepsTheContentsWhereverTheBlockGoes) {
   EXPECT_TRUE(HeapFree(heap, 0, block));
 }
 
-TEST_F(Heap, ZeroMemoryFlagClearsNewBytes) {
+TEST_F(Win32Heap, ZeroMemoryFlagClearsNewBytes) {
   unsigned char* block = static_cast<unsigned char*>(HeapAlloc(heap, HEAP_ZERO_MEMORY, 64));
   ASSERT_NE(block, nullptr);
   for (int i = 0; i < 64; ++i) EXPECT_EQ(block[i], 0);
@@ -37,13 +37,13 @@ TEST_F(Heap, ZeroMemoryFlagClearsNewBytes) {
   HeapFree(heap, 0, block);
 }
 
-TEST_F(Heap, ZeroSizedBlocksAreRealBlocks) {
+TEST_F(Win32Heap, ZeroSizedBlocksAreRealBlocks) {
   void* block = HeapAlloc(heap, 0, 0);
   ASSERT_NE(block, nullptr);
   EXPECT_TRUE(HeapFree(heap, 0, block));
 }
 
-TEST_F(Heap, BlocksTheHeapDoesNotKnowAreRefused) {
+TEST_F(Win32Heap, BlocksTheHeapDoesNotKnowAreRefused) {
   char local[16];
   SetLastError(0);
   EXPECT_FALSE(HeapFree(heap, 0, local));
@@ -57,7 +57,7 @@ TEST_F(Heap, BlocksTheHeapDoesNotKnowAreRefused) {
   EXPECT_EQ(HeapAlloc(reinterpret_cast<HANDLE>(0x1234), 0, 8), nullptr);
 }
 
-TEST_F(Heap, RequestsOf2GiBFailAsIn32Bits) {
+TEST_F(Win32Heap, RequestsOf2GiBFailAsIn32Bits) {
   SetLastError(0);
   EXPECT_EQ(HeapAlloc(heap, 0, 0x80000000u), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
@@ -68,7 +68,7 @@ TEST_F(Heap, RequestsOf2GiBFailAsIn32Bits) {
   EXPECT_TRUE(HeapFree(heap, 0, block)); // the block survives a failed resize
 }
 
-TEST_F(Heap, LimitCapsTheLiveTotal) {
+TEST_F(Win32Heap, LimitCapsTheLiveTotal) {
   setenv("ZARVO_SETUP_HEAP_LIMIT", "1000", 1);
   void* a = HeapAlloc(heap, 0, 600);
   ASSERT_NE(a, nullptr);

@@ -6,7 +6,7 @@
 
 namespace {
 
-using Names = PrefixTest;
+using Win32Names = PrefixTest;
 
 std::string ReadThrough(const char* name) {
   HANDLE h = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -19,7 +19,7 @@ std::string ReadThrough(const char* name) {
   return std::string(buffer, done);
 }
 
-TEST_F(Names, AnyCaseFindsTheNameAndTheExactCaseWins) {
+TEST_F(Win32Names, AnyCaseFindsTheNameAndTheExactCaseWins) {
   MakeDir("ZarVo");
   MakeFile("ZarVo/Foo.TXT", "mixed");
   EXPECT_EQ(ReadThrough("C:\\zarvo\\foo.txt"), "mixed");
@@ -29,7 +29,7 @@ TEST_F(Names, AnyCaseFindsTheNameAndTheExactCaseWins) {
   EXPECT_EQ(ReadThrough("C:\\ZarVo\\Foo.TXT"), "mixed");
 }
 
-TEST_F(Names, CreateAlwaysOverAnotherCaseKeepsThatFile) {
+TEST_F(Win32Names, CreateAlwaysOverAnotherCaseKeepsThatFile) {
   MakeFile("Foo.TXT", "old content");
   HANDLE h =
       CreateFileA("C:\\foo.txt", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -43,7 +43,7 @@ TEST_F(Names, CreateAlwaysOverAnotherCaseKeepsThatFile) {
   EXPECT_EQ(ReadHost("Foo.TXT"), "new");
 }
 
-TEST_F(Names, NewFilesKeepTheCaseTheyWereCreatedWith) {
+TEST_F(Win32Names, NewFilesKeepTheCaseTheyWereCreatedWith) {
   HANDLE h = CreateFileA("C:\\MixedCase.Dat", GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -58,9 +58,9 @@ struct AliasCase {
   std::string alias;
 };
 
-class Aliases : public Names, public ::testing::WithParamInterface<AliasCase> {};
+class Win32Aliases : public Win32Names, public ::testing::WithParamInterface<AliasCase> {};
 
-TEST_P(Aliases, GeneratedOnDriveC) {
+TEST_P(Win32Aliases, GeneratedOnDriveC) {
   MakeDir("w");
   for (const std::string& n : GetParam().names) MakeFile("w/" + n, n);
   WIN32_FIND_DATAA data;
@@ -80,7 +80,7 @@ TEST_P(Aliases, GeneratedOnDriveC) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, Aliases,
+    Table, Win32Aliases,
     ::testing::Values(AliasCase{{"index.html"}, "index.html", "INDEX~1.HTM"},
                       AliasCase{{"readme.txt"}, "readme.txt", ""},
                       AliasCase{{"AB.INI"}, "AB.INI", ""},
@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
                       AliasCase{{"Program Files", "Program Data"}, "Program Files", "PROGRA~2"},
                       AliasCase{{"Program Files", "PROGRA~1"}, "Program Files", "PROGRA~2"}));
 
-TEST_F(Names, AliasesResolveInEveryComponent) {
+TEST_F(Win32Names, AliasesResolveInEveryComponent) {
   MakeDir("Program Files/ZARVO Deluxe");
   MakeFile("Program Files/ZARVO Deluxe/zarvowin.exe", "exe");
   EXPECT_EQ(ReadThrough("C:\\PROGRA~1\\ZARVOD~1\\zarvowin.exe"), "exe");
@@ -106,7 +106,7 @@ TEST_F(Names, AliasesResolveInEveryComponent) {
             "<error " + std::to_string(ERROR_PATH_NOT_FOUND) + ">");
 }
 
-TEST_F(Names, OtherDrivesHaveNoAliases) {
+TEST_F(Win32Names, OtherDrivesHaveNoAliases) {
   MakeDir("other/Program Files");
   MakeFile("other/Program Files/f.txt", "f");
   ASSERT_EQ(symlink((driveC + "/other").c_str(), (prefix + "/dosdevices/d:").c_str()), 0);

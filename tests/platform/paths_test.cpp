@@ -10,7 +10,7 @@
 
 namespace {
 
-using Paths = PrefixTest;
+using Win32Paths = PrefixTest;
 
 HANDLE OpenRead(const char* name) {
   return CreateFileA(name, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -39,9 +39,9 @@ struct PathCase {
   DWORD error; // 0: opens C:\ZARVO\ab.ini
 };
 
-class PathForms : public Paths, public ::testing::WithParamInterface<PathCase> {};
+class Win32PathForms : public Win32Paths, public ::testing::WithParamInterface<PathCase> {};
 
-TEST_P(PathForms, ResolveAsWindowsDoes) {
+TEST_P(Win32PathForms, ResolveAsWindowsDoes) {
   MakeDir("ZARVO");
   MakeFile("ZARVO/ab.ini", "ini");
   MakeFile("plain.txt", "x");
@@ -55,7 +55,7 @@ TEST_P(PathForms, ResolveAsWindowsDoes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, PathForms,
+    Table, Win32PathForms,
     ::testing::Values(
         PathCase{"C:\\ZARVO\\ab.ini", 0}, PathCase{"c:\\zarvo\\AB.INI", 0},
         PathCase{"C:/ZARVO/ab.ini", 0}, PathCase{"C:\\ZARVO/ab.ini", 0},
@@ -83,7 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "b",
                  ERROR_INVALID_NAME}));
 
-TEST_F(Paths, DriveRelativeOnAnotherDriveStartsAtItsRoot) {
+TEST_F(Win32Paths, DriveRelativeOnAnotherDriveStartsAtItsRoot) {
   MakeDir("ZARVO");
   MakeDir("other");
   MakeFile("other/x.txt", "d");
@@ -95,7 +95,7 @@ TEST_F(Paths, DriveRelativeOnAnotherDriveStartsAtItsRoot) {
   EXPECT_EQ(OpenError("d:\\X.TXT"), 0u);
 }
 
-TEST_F(Paths, DriveMayBeAFolderInsteadOfALink) {
+TEST_F(Win32Paths, DriveMayBeAFolderInsteadOfALink) {
   ASSERT_EQ(mkdir((prefix + "/dosdevices/e:").c_str(), 0755), 0);
   ASSERT_TRUE(std::ofstream(prefix + "/dosdevices/e:/f.txt") << "e");
   std::string content;
@@ -103,14 +103,14 @@ TEST_F(Paths, DriveMayBeAFolderInsteadOfALink) {
   EXPECT_EQ(content, "e");
 }
 
-TEST_F(Paths, MissingPrefixIsAMissingPath) {
+TEST_F(Win32Paths, MissingPrefixIsAMissingPath) {
   setenv("WINEPREFIX", (prefix + "/no-such-prefix").c_str(), 1);
   EXPECT_EQ(OpenError("C:\\ab.ini"), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
   EXPECT_FALSE(SetCurrentDirectoryA("C:\\"));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
 }
 
-TEST_F(Paths, DefaultPrefixIsDotWineInHome) {
+TEST_F(Win32Paths, DefaultPrefixIsDotWineInHome) {
   std::string home = prefix + "/home";
   std::filesystem::create_directories(home + "/.wine/dosdevices");
   ASSERT_EQ(symlink(driveC.c_str(), (home + "/.wine/dosdevices/c:").c_str()), 0);
@@ -124,7 +124,7 @@ TEST_F(Paths, DefaultPrefixIsDotWineInHome) {
   setenv("HOME", savedHome.c_str(), 1);
 }
 
-TEST_F(Paths, TooLongPathsAreRefused) {
+TEST_F(Win32Paths, TooLongPathsAreRefused) {
   std::string longName(256, 'a');
   EXPECT_EQ(OpenError(("C:\\" + longName).c_str()), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
   std::string longPath = "C:";
@@ -138,9 +138,9 @@ struct ChdirCase {
   DWORD error;
 };
 
-class ChangeDirectory : public Paths, public ::testing::WithParamInterface<ChdirCase> {};
+class Win32ChangeDirectory : public Win32Paths, public ::testing::WithParamInterface<ChdirCase> {};
 
-TEST_P(ChangeDirectory, ReportsAsWindowsDoes) {
+TEST_P(Win32ChangeDirectory, ReportsAsWindowsDoes) {
   MakeDir("Program Files/ZARVO");
   MakeFile("plain.txt");
   SetLastError(0);
@@ -152,7 +152,7 @@ TEST_P(ChangeDirectory, ReportsAsWindowsDoes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, ChangeDirectory,
+    Table, Win32ChangeDirectory,
     ::testing::Values(ChdirCase{"C:\\Program Files\\ZARVO", 0},
                       ChdirCase{"C:\\Program Files\\ZARVO\\", 0}, ChdirCase{"c:\\program files", 0},
                       ChdirCase{"C:\\PROGRA~1\\ZARVO", 0}, ChdirCase{"C:\\", 0},
@@ -164,7 +164,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ChdirCase{"Q:\\", ERROR_PATH_NOT_FOUND},
                       ChdirCase{"C:\\a|b", ERROR_INVALID_NAME}));
 
-TEST_F(Paths, CurrentDirectoryMovesTheProcessToo) {
+TEST_F(Win32Paths, CurrentDirectoryMovesTheProcessToo) {
   MakeDir("Program Files/ZARVO");
   ASSERT_TRUE(SetCurrentDirectoryA("C:\\progra~1\\zarvo"));
   char cwd[PATH_MAX];
@@ -184,7 +184,7 @@ std::string HostExecutable() {
   return n > 0 ? std::string(exe, n) : "";
 }
 
-TEST_F(Paths, ModuleFileNameMapsThroughTheLongestDrive) {
+TEST_F(Win32Paths, ModuleFileNameMapsThroughTheLongestDrive) {
   std::string exe = HostExecutable();
   ASSERT_FALSE(exe.empty());
   char buffer[MAX_PATH + 1];
@@ -204,7 +204,7 @@ TEST_F(Paths, ModuleFileNameMapsThroughTheLongestDrive) {
   EXPECT_EQ(n, name.size() + 3);
 }
 
-TEST_F(Paths, ModuleFileNameInASmallBuffer) {
+TEST_F(Win32Paths, ModuleFileNameInASmallBuffer) {
   char buffer[MAX_PATH + 1];
   DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
   ASSERT_GT(length, 4u);

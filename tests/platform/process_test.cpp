@@ -17,7 +17,7 @@ std::string TranscriptText(const std::string& s) {
 }
 
 // A fake `wine` on PATH that writes its working directory and arguments, one a line.
-class Exec : public PrefixTest {
+class Win32Exec : public PrefixTest {
 protected:
   void SetUp() override {
     PrefixTest::SetUp();
@@ -60,9 +60,9 @@ struct ExecCase {
   std::vector<std::string> args;       // what wine receives after its own name
 };
 
-class ExecResolution : public Exec, public ::testing::WithParamInterface<ExecCase> {};
+class Win32ExecResolution : public Win32Exec, public ::testing::WithParamInterface<ExecCase> {};
 
-TEST_P(ExecResolution, FindsTheProgramAsWindowsDoes) {
+TEST_P(Win32ExecResolution, FindsTheProgramAsWindowsDoes) {
   for (const std::string& f : GetParam().extraFiles) MakeFile(f, "MZ");
   MakeDir("ZARVO");
   MakeFile("ZARVO/zarvowin.exe", "MZ");
@@ -76,7 +76,7 @@ TEST_P(ExecResolution, FindsTheProgramAsWindowsDoes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, ExecResolution,
+    Table, Win32ExecResolution,
     ::testing::Values(ExecCase{"C:\\Program Files\\ZARVO\\zarvowin.exe /i",
                                {},
                                {"C:\\Program Files\\ZARVO\\zarvowin.exe", "/i"}},
@@ -99,7 +99,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ExecCase{"zarvowin.exe /i", {}, {"C:\\ZARVO\\zarvowin.exe", "/i"}},
                       ExecCase{"zarvowin /i", {}, {"C:\\ZARVO\\zarvowin.exe", "/i"}}));
 
-TEST_F(Exec, MissingProgramsAndFolders) {
+TEST_F(Win32Exec, MissingProgramsAndFolders) {
   struct {
     const char* commandLine;
     UINT result;
@@ -120,7 +120,7 @@ TEST_F(Exec, MissingProgramsAndFolders) {
   EXPECT_FALSE(std::ifstream(out).good());
 }
 
-TEST_F(Exec, WithoutWineOnPathNothingStarts) {
+TEST_F(Win32Exec, WithoutWineOnPathNothingStarts) {
   setenv("PATH", (prefix + "/empty").c_str(), 1);
   SetLastError(0);
   EXPECT_EQ(WinExec("C:\\Program Files\\ZARVO\\zarvowin.exe /i", SW_SHOWNORMAL),
@@ -129,7 +129,7 @@ TEST_F(Exec, WithoutWineOnPathNothingStarts) {
   EXPECT_EQ(ReadWholeFile(log), "exec\tC:\\\\Program Files\\\\ZARVO\\\\zarvowin.exe /i\t1\n");
 }
 
-TEST_F(Exec, ExitProcessSkipsAtexitAndRecordsTheCode) {
+TEST_F(Win32Exec, ExitProcessSkipsAtexitAndRecordsTheCode) {
   static std::string marker;
   marker = prefix + "/atexit-ran";
   int status = RunInChild(

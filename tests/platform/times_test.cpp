@@ -34,7 +34,7 @@ WORD DosTime(int hour, int minute, int second) {
   return (hour << 11) | (minute << 5) | second / 2;
 }
 
-class Times : public PrefixTest {
+class Win32Times : public PrefixTest {
 protected:
   void SetUp() override {
     PrefixTest::SetUp();
@@ -64,9 +64,9 @@ struct DosCase {
   bool valid;
 };
 
-class DosToFileTime : public Times, public ::testing::WithParamInterface<DosCase> {};
+class Win32DosToFileTime : public Win32Times, public ::testing::WithParamInterface<DosCase> {};
 
-TEST_P(DosToFileTime, RefusesWhatWindowsRefuses) {
+TEST_P(Win32DosToFileTime, RefusesWhatWindowsRefuses) {
   FILETIME ft = {1, 2};
   SetLastError(0);
   BOOL ok = DosDateTimeToFileTime(GetParam().date, GetParam().time, &ft);
@@ -77,7 +77,7 @@ TEST_P(DosToFileTime, RefusesWhatWindowsRefuses) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, DosToFileTime,
+    Table, Win32DosToFileTime,
     ::testing::Values(
         DosCase{DosDate(2001, 2, 3), DosTime(4, 5, 6), true},
         DosCase{DosDate(1980, 1, 1), DosTime(0, 0, 0), true},
@@ -97,7 +97,7 @@ INSTANTIATE_TEST_SUITE_P(
         DosCase{DosDate(2001, 1, 1), DosTime(0, 0, 60), false},
         DosCase{DosDate(2001, 1, 1), DosTime(0, 0, 62), false}));
 
-TEST_F(Times, DosDateTimeRoundTrip) {
+TEST_F(Win32Times, DosDateTimeRoundTrip) {
   FILETIME ft;
   ASSERT_TRUE(DosDateTimeToFileTime(DosDate(2001, 2, 3), DosTime(4, 5, 6), &ft));
   EXPECT_EQ(Ticks(ft), Ticks(At(2001, 2, 3, 4, 5, 6)));
@@ -115,9 +115,9 @@ struct ToDosCase {
   WORD date, dosTime;
 };
 
-class FileTimeToDos : public Times, public ::testing::WithParamInterface<ToDosCase> {};
+class Win32FileTimeToDos : public Win32Times, public ::testing::WithParamInterface<ToDosCase> {};
 
-TEST_P(FileTimeToDos, CoversExactlyTheDosRange) {
+TEST_P(Win32FileTimeToDos, CoversExactlyTheDosRange) {
   WORD date = 1, time = 1;
   SetLastError(0);
   BOOL ok = FileTimeToDosDateTime(&GetParam().time, &date, &time);
@@ -131,7 +131,7 @@ TEST_P(FileTimeToDos, CoversExactlyTheDosRange) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Table, FileTimeToDos,
+    Table, Win32FileTimeToDos,
     ::testing::Values(
         ToDosCase{At(1979, 12, 31, 23, 59, 59), false, 0, 0},
         ToDosCase{At(1980, 1, 1, 0, 0, 0), true, DosDate(1980, 1, 1), DosTime(0, 0, 0)},
@@ -142,7 +142,7 @@ INSTANTIATE_TEST_SUITE_P(
                   DosTime(13, 45, 30)},
         ToDosCase{Make(0), false, 0, 0}, ToDosCase{Make(~0ull), false, 0, 0}));
 
-TEST_F(Times, LocalConversionsApplyTheCurrentBias) {
+TEST_F(Win32Times, LocalConversionsApplyTheCurrentBias) {
   Zone("XYZ-2"); // two hours east of UTC all year
   FILETIME utc = At(2024, 1, 15, 12, 0, 0), local, back;
   ASSERT_TRUE(FileTimeToLocalFileTime(&utc, &local));
@@ -164,7 +164,7 @@ TEST_F(Times, LocalConversionsApplyTheCurrentBias) {
   }
 }
 
-TEST_F(Times, LocalConversionsRefuseToLeaveTheRange) {
+TEST_F(Win32Times, LocalConversionsRefuseToLeaveTheRange) {
   Zone("XYZ+5"); // five hours west
   FILETIME early = Make(60 * kTicks), out;
   SetLastError(0);
@@ -176,7 +176,7 @@ TEST_F(Times, LocalConversionsRefuseToLeaveTheRange) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
-TEST_F(Times, SetFileTimeChangesOnlyTheLastWrite) {
+TEST_F(Win32Times, SetFileTimeChangesOnlyTheLastWrite) {
   MakeFile("f.txt", "x");
   struct timespec before[2] = {{1000000000, 0}, {1000000000, 0}};
   ASSERT_EQ(utimensat(AT_FDCWD, Host("f.txt").c_str(), before, 0), 0);
@@ -205,7 +205,7 @@ TEST_F(Times, SetFileTimeChangesOnlyTheLastWrite) {
   EXPECT_EQ(st.st_mtim.tv_sec, 981173106);
 }
 
-TEST_F(Times, DosTimeStampThroughLocalTime) {
+TEST_F(Win32Times, DosTimeStampThroughLocalTime) {
   // What the installer does with a payload date: DOS (local) -> FILETIME -> UTC -> last write.
   Zone("XYZ-1");
   MakeFile("f.txt", "x");

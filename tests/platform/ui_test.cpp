@@ -5,7 +5,7 @@
 
 namespace {
 
-class Ui : public PrefixTest {
+class Win32Ui : public PrefixTest {
 protected:
   void SetUp() override {
     PrefixTest::SetUp();
@@ -41,14 +41,14 @@ struct AnswerCase {
   int answer;
 };
 
-class YesNoAnswers : public Ui, public ::testing::WithParamInterface<AnswerCase> {};
+class Win32YesNoAnswers : public Win32Ui, public ::testing::WithParamInterface<AnswerCase> {};
 
-TEST_P(YesNoAnswers, ComeFromALineOfStdin) {
+TEST_P(Win32YesNoAnswers, ComeFromALineOfStdin) {
   Box box{"Installer?", "  Installation de Test", MB_YESNO};
   EXPECT_EQ(ShowInChild(box, GetParam().input), GetParam().answer) << GetParam().input;
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, YesNoAnswers,
+INSTANTIATE_TEST_SUITE_P(Table, Win32YesNoAnswers,
                          ::testing::Values(AnswerCase{"y\n", IDYES}, AnswerCase{"Y\n", IDYES},
                                            AnswerCase{"yes\n", IDYES}, AnswerCase{"o\n", IDYES},
                                            AnswerCase{"Oui\n", IDYES}, AnswerCase{"y", IDYES},
@@ -57,7 +57,7 @@ INSTANTIATE_TEST_SUITE_P(Table, YesNoAnswers,
                                            AnswerCase{" y\n", IDNO}, AnswerCase{"x\ny\n", IDNO},
                                            AnswerCase{"1\n", IDNO}));
 
-TEST_F(Ui, EachBoxTakesTheNextLineAndOkBoxesTakeNone) {
+TEST_F(Win32Ui, EachBoxTakesTheNextLineAndOkBoxesTakeNone) {
   std::string err;
   int status = RunInChild(
       [](void*) {
@@ -75,7 +75,7 @@ TEST_F(Ui, EachBoxTakesTheNextLineAndOkBoxesTakeNone) {
                           "box\t0x04\tQ\tthird?\t7\n");
 }
 
-TEST_F(Ui, BoxesShowOnStderrInUtf8) {
+TEST_F(Win32Ui, BoxesShowOnStderrInUtf8) {
   std::string err;
   Box box{"Ligne 1\rLigne 2\r\rCo\x9Ct \x80 5 \x85\r\nfin\n.",
           "D\xE9"
@@ -91,7 +91,7 @@ TEST_F(Ui, BoxesShowOnStderrInUtf8) {
   EXPECT_NE(err.find("[Yes] [No]"), std::string::npos) << err;
 }
 
-TEST_F(Ui, EveryHighByteOf1252BecomesItsCharacter) {
+TEST_F(Win32Ui, EveryHighByteOf1252BecomesItsCharacter) {
   // Spot checks across the range, the 0x80-0x9F specials included.
   struct {
     unsigned char byte;
@@ -109,7 +109,7 @@ TEST_F(Ui, EveryHighByteOf1252BecomesItsCharacter) {
   }
 }
 
-TEST_F(Ui, TranscriptEscapesWhatIsNotPlainText) {
+TEST_F(Win32Ui, TranscriptEscapesWhatIsNotPlainText) {
   Box box{"a\\b\rc\nd\te\xE9\x01~", " !!!! ERREUR - ERROR !!!!", MB_ICONEXCLAMATION};
   EXPECT_EQ(ShowInChild(box, ""), IDOK);
   Box stop{"tdec", " !!!! ERREUR - ERROR !!!!", 0x30};
@@ -118,20 +118,20 @@ TEST_F(Ui, TranscriptEscapesWhatIsNotPlainText) {
                           "box\t0x30\t !!!! ERREUR - ERROR !!!!\ttdec\t1\n");
 }
 
-TEST_F(Ui, WithoutATranscriptNothingIsWritten) {
+TEST_F(Win32Ui, WithoutATranscriptNothingIsWritten) {
   unsetenv("ZARVO_SETUP_LOG");
   Box box{"t", "c", MB_OK};
   EXPECT_EQ(ShowInChild(box, ""), IDOK);
   EXPECT_FALSE(HostExists("../transcript.log"));
 }
 
-TEST_F(Ui, NullCaptionIsError) {
+TEST_F(Win32Ui, NullCaptionIsError) {
   Box box{"text", nullptr, MB_OK};
   EXPECT_EQ(ShowInChild(box, ""), IDOK);
   EXPECT_EQ(Transcript(), "box\t0x00\tError\ttext\t1\n");
 }
 
-TEST_F(Ui, CursorsStartAsTheArrowAndEachChangeIsRecorded) {
+TEST_F(Win32Ui, CursorsStartAsTheArrowAndEachChangeIsRecorded) {
   int status = RunInChild(
       [](void*) {
         HCURSOR wait = LoadCursorA(nullptr, IDC_WAIT);

@@ -97,6 +97,8 @@ struct Resolved {
 DWORD ResolvePath(const char* path, PathUse use, Resolved* out);
 // The Windows path of a host path, through the drive whose target is its longest prefix.
 bool HostToWindows(const std::string& hostPath, std::string* out);
+// The running program's Windows path: 0, or the error.
+DWORD OwnWindowsPath(std::string* out);
 // True when `c` may not appear in a file name to create or open.
 bool IsBadNameChar(unsigned char c);
 bool HasWildcards(const std::string& s);

@@ -226,15 +226,23 @@ BOOL SetCurrentDirectoryA(LPCSTR path) {
   return TRUE;
 }
 
+namespace posix_layer {
+
+DWORD OwnWindowsPath(std::string* out) {
+  char exe[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+  if (n < 0) return ErrorFromErrno(errno);
+  exe[n] = 0;
+  return HostToWindows(exe, out) ? 0 : ERROR_PATH_NOT_FOUND;
+}
+
+} // namespace posix_layer
+
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size) {
   if (InjectedFault(kGetModuleFileNameA)) return 0;
   if (module) return Fail(126, 0u); // ERROR_MOD_NOT_FOUND: the layer knows no other module
-  char exe[PATH_MAX];
-  ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
-  if (n < 0) return Fail(ErrorFromErrno(errno), 0u);
-  exe[n] = 0;
   std::string win;
-  if (!HostToWindows(exe, &win)) return Fail(ERROR_PATH_NOT_FOUND, 0u);
+  if (DWORD error = OwnWindowsPath(&win)) return Fail(error, 0u);
   if (!buffer && size) return Fail(ERROR_INVALID_PARAMETER, 0u);
   if (win.size() < size) {
     memcpy(buffer, win.c_str(), win.size() + 1);

@@ -26,11 +26,9 @@ static UINT FindProgram(std::string name, std::string* winPath) {
   if (last.find('.') == std::string::npos) name += ".exe";
   std::vector<std::string> tries;
   if (lastSeparator == std::string::npos) {
-    char own[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, own, sizeof own);
-    std::string ownPath(own, n < sizeof own ? n : 0);
-    size_t cut = ownPath.find_last_of('\\');
-    if (cut != std::string::npos) tries.push_back(ownPath.substr(0, cut + 1) + name);
+    std::string own;
+    size_t cut = OwnWindowsPath(&own) == 0 ? own.find_last_of('\\') : std::string::npos;
+    if (cut != std::string::npos) tries.push_back(own.substr(0, cut + 1) + name);
     tries.push_back(name);
     tries.push_back("C:\\windows\\system32\\" + name);
     tries.push_back("C:\\windows\\" + name);
