@@ -30,20 +30,41 @@ static bool HasDirectoryPart(const char* chars, unsigned length) {
   return false;
 }
 
+static bool SameBytes(const char* a, const char* b, unsigned count) {
+  while (count-- > 0)
+    if (*a++ != *b++) return false;
+  return true;
+}
+
+// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices in every folder, whatever extension
+// follows: "com1.txt" would talk to a serial port instead of creating a file.
+static bool IsDeviceName(const char* part, unsigned length) {
+  unsigned n = 0;
+  while (n < length && part[n] != '.') n++;
+  while (n > 0 && part[n - 1] == ' ') n--;
+  if (n == 3)
+    return SameBytes(part, "CON", 3) || SameBytes(part, "PRN", 3) || SameBytes(part, "AUX", 3) ||
+           SameBytes(part, "NUL", 3);
+  return n == 4 && part[3] >= '1' && part[3] <= '9' &&
+         (SameBytes(part, "COM", 3) || SameBytes(part, "LPT", 3));
+}
+
 // An entry is installed by its bare name into the Zarvo directory and nowhere else: no
-// absolute path, no drive, no stream, no component that climbs out.
-static bool IsSafeEntryName(const Str255& name) {
-  if (name.Length == 0 || name.Chars[0] == '\\' || name.Chars[0] == '/') return false;
+// absolute path, no drive, no stream, no device, no component that climbs out.
+static bool IsSafeEntryName(const Str255& upperName) {
+  const char* chars = upperName.Chars;
+  if (upperName.Length == 0 || chars[0] == '\\' || chars[0] == '/') return false;
   unsigned start = 0;
-  for (unsigned i = 0; i <= name.Length; i++) {
-    char c = i < name.Length ? name.Chars[i] : '\\';
+  for (unsigned i = 0; i <= upperName.Length; i++) {
+    char c = i < upperName.Length ? chars[i] : '\\';
     if (c == ':' || c == 0) return false;
     if (c != '\\' && c != '/') continue;
     // Windows drops trailing dots and spaces, so "..", ". ." and "..." all climb or stay.
     bool dotsOnly = true;
     for (unsigned j = start; j < i; j++)
-      if (name.Chars[j] != '.' && name.Chars[j] != ' ') dotsOnly = false;
-    if (dotsOnly && i > start && name.Chars[start] == '.') return false;
+      if (chars[j] != '.' && chars[j] != ' ') dotsOnly = false;
+    if (dotsOnly && i > start && chars[start] == '.') return false;
+    if (IsDeviceName(chars + start, i - start)) return false;
     start = i + 1;
   }
   return true;
@@ -52,8 +73,8 @@ static bool IsSafeEntryName(const Str255& name) {
 static void InstallEntry(uint32_t compressedSize) {
   Str255 name, upper;
   ReadShort(name);
-  if (!IsSafeEntryName(name)) FatalStopText("Format?");
   UpperCaseShort(name, upper);
+  if (!IsSafeEntryName(upper)) FatalStopText("Format?");
   bool isDoc = ShortContains(upper, ".DOC");
   bool isDcw = ShortContains(upper, ".DCW");
   if (isDcw) ReadU32(); // the installed size: the index carries what the file needs

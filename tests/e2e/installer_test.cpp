@@ -251,7 +251,8 @@ TEST(InstallerFaults, FailedWriteLeavesThePartialFile) {
 
 TEST(InstallerRun, EntryNamesThatLeaveTheZarvoDirectoryAreRefused) {
   for (const char* name : {"..\\evil.txt", "sub\\..\\..\\evil.txt", "C:\\evil.txt", "\\evil.txt",
-                           "/evil.txt", "../evil.txt", "...\\evil.txt", "a.txt:stream", ""}) {
+                           "/evil.txt", "../evil.txt", "...\\evil.txt", "a.txt:stream", "", "con",
+                           "NUL.txt", "com1.dat", "Lpt9", "aux .doc", "sub\\prn.dcw"}) {
     Scenario s;
     s.Zarvo(Dir);
     s.Installer(SetupExe, Archive("T", {{.name = "ok.txt", .content = "ok"},
