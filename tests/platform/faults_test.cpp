@@ -18,13 +18,14 @@ bool InChild() {
   return getenv("ZARVO_FAULT_CHILD") != nullptr;
 }
 
-// Runs Win32FaultChild.DISABLED_<name> in a new process with the given faults; its exit status.
-int RunScenario(const std::string& name, const std::string& faults, std::string* output) {
+// Runs <suite>.DISABLED_<name> in a new process with the given faults; its exit status.
+int RunScenario(const std::string& name, const std::string& faults, std::string* output,
+                const std::string& suite = "Win32FaultChild") {
   char exe[4096];
   ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
   if (n <= 0) return -1;
   exe[n] = 0;
-  std::string filter = "--gtest_filter=Win32FaultChild.DISABLED_" + name;
+  std::string filter = "--gtest_filter=" + suite + ".DISABLED_" + name;
   std::string env1 = "ZARVO_SETUP_FAULTS=" + faults, env2 = "ZARVO_FAULT_CHILD=1";
   std::vector<std::string> env = {env1, env2};
   for (char** e = environ; *e; ++e)
@@ -54,7 +55,7 @@ int RunScenario(const std::string& name, const std::string& faults, std::string*
   int status;
   waitpid(pid, &status, 0);
   // A filter that matched nothing would pass silently: make sure the child test ran.
-  if (output->find("[       OK ] Win32FaultChild.DISABLED_" + name) == std::string::npos) return -2;
+  if (output->find("[       OK ] " + suite + ".DISABLED_" + name) == std::string::npos) return -2;
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -268,6 +269,37 @@ TEST_F(Win32FaultChild, DISABLED_MalformedEntriesAreIgnored) {
   EXPECT_TRUE(ReadFile(h, buffer, 1, &done, nullptr));
   EXPECT_FALSE(ReadFile(h, buffer, 1, &done, nullptr));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_HANDLE_EOF));
+  CloseHandle(h);
+}
+
+} // namespace
+
+namespace {
+
+// A fresh process serves here too: before any SetCurrentDirectoryA, the current directory is
+// the one the process started in, mapped back to its drive.
+using Win32FreshProcess = PrefixTest;
+
+TEST_F(Win32FreshProcess, StartsInTheDirectoryItWasStartedIn) {
+  if (InChild()) GTEST_SKIP();
+  MakeDir("Program Files/ZARVO");
+  MakeFile("Program Files/ZARVO/ab.ini", "found");
+  ASSERT_EQ(chdir(Host("Program Files/ZARVO").c_str()), 0);
+  std::string output;
+  EXPECT_EQ(RunScenario("StartsInTheDirectoryItWasStartedIn", "", &output, "Win32FreshChild"), 0)
+      << output;
+}
+
+TEST(Win32FreshChild, DISABLED_StartsInTheDirectoryItWasStartedIn) {
+  if (!InChild()) GTEST_SKIP();
+  HANDLE h = CreateFileA("ab.ini", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  CloseHandle(h);
+  // "\" is the root of the drive the start directory lies on.
+  h = CreateFileA("\\Program Files\\ZARVO\\ab.ini", GENERIC_READ, FILE_SHARE_READ, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_NE(h, INVALID_HANDLE_VALUE);
   CloseHandle(h);
 }
 

@@ -81,21 +81,23 @@ TEST_P(Win32Aliases, GeneratedOnDriveC) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Win32Aliases,
-    ::testing::Values(AliasCase{{"index.html"}, "index.html", "INDEX~1.HTM"},
-                      AliasCase{{"readme.txt"}, "readme.txt", ""},
-                      AliasCase{{"AB.INI"}, "AB.INI", ""},
-                      AliasCase{{"zarvowin.exe"}, "zarvowin.exe", ""},
-                      AliasCase{{"long name.text"}, "long name.text", "LONGNA~1.TEX"},
-                      AliasCase{{"a b.txt"}, "a b.txt", "AB~1.TXT"},
-                      AliasCase{{"a+b.txt"}, "a+b.txt", "AB~1.TXT"},
-                      AliasCase{{"a.b.c"}, "a.b.c", "AB~1.C"},
-                      AliasCase{{"x.tar.gz"}, "x.tar.gz", "XTAR~1.GZ"},
-                      AliasCase{{".hidden"}, ".hidden", "HIDDEN~1"},
-                      AliasCase{{"abcdefghi"}, "abcdefghi", "ABCDEF~1"},
-                      AliasCase{{"abc.html", "abc.htm"}, "abc.html", "ABC~1.HTM"},
-                      AliasCase{{"Program Files", "Program Data"}, "Program Data", "PROGRA~1"},
-                      AliasCase{{"Program Files", "Program Data"}, "Program Files", "PROGRA~2"},
-                      AliasCase{{"Program Files", "PROGRA~1"}, "Program Files", "PROGRA~2"}));
+    ::testing::Values(
+        AliasCase{{"index.html"}, "index.html", "INDEX~1.HTM"},
+        AliasCase{{"readme.txt"}, "readme.txt", ""}, AliasCase{{"AB.INI"}, "AB.INI", ""},
+        AliasCase{{"zarvowin.exe"}, "zarvowin.exe", ""},
+        AliasCase{{"long name.text"}, "long name.text", "LONGNA~1.TEX"},
+        AliasCase{{"a b.txt"}, "a b.txt", "AB~1.TXT"},
+        AliasCase{{"a+b.txt"}, "a+b.txt", "AB~1.TXT"}, AliasCase{{"a.b.c"}, "a.b.c", "AB~1.C"},
+        AliasCase{{"x.tar.gz"}, "x.tar.gz", "XTAR~1.GZ"},
+        AliasCase{{".hidden"}, ".hidden", "HIDDEN~1"},
+        AliasCase{{"abcdefghi"}, "abcdefghi", "ABCDEF~1"},
+        AliasCase{{"abc.html", "abc.htm"}, "abc.html", "ABC~1.HTM"},
+        AliasCase{{"Program Files", "Program Data"}, "Program Data", "PROGRA~1"},
+        AliasCase{{"Program Files", "Program Data"}, "Program Files", "PROGRA~2"},
+        AliasCase{{"Program Files", "PROGRA~1"}, "Program Files", "PROGRA~2"},
+        AliasCase{{"Program Data", "Program Files", "PROGRA~1"}, "Program Files", "PROGRA~3"},
+        AliasCase{{"a.html", "a.htm"}, "a.html", "A~1.HTM"},
+        AliasCase{{"abcdefgh+"}, "abcdefgh+", "ABCDEF~1"}));
 
 TEST_F(Win32Names, AliasesResolveInEveryComponent) {
   MakeDir("Program Files/ZARVO Deluxe");

@@ -6,6 +6,8 @@
 #include <dirent.h>
 #include <errno.h>
 #include <string.h>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace posix_layer {
 
@@ -81,23 +83,21 @@ static std::string MakeAlias(const std::string& base6, const std::string& ext3, 
 // six characters, in name order (Windows counts in creation order, which a POSIX folder
 // does not keep). An alias that would equal a real name of the folder is skipped.
 static void AssignAliases(std::vector<FolderEntry>* entries) {
-  std::vector<std::string> bases(entries->size()), exts(entries->size());
-  for (size_t i = 0; i < entries->size(); ++i)
-    if (!IsValidShortName((*entries)[i].name)) AliasParts((*entries)[i].name, &bases[i], &exts[i]);
-  for (size_t i = 0; i < entries->size(); ++i) {
-    FolderEntry& entry = (*entries)[i];
+  std::unordered_set<std::string> taken; // the folder's real names, upper-cased
+  for (const FolderEntry& entry : *entries) {
+    std::string upper = entry.name;
+    for (char& c : upper) c = static_cast<char>(Upper(c));
+    taken.insert(upper);
+  }
+  std::unordered_map<std::string, unsigned> used; // aliases given so far per BASE6
+  for (FolderEntry& entry : *entries) {
     if (IsValidShortName(entry.name)) continue;
-    unsigned n = 1;
-    for (size_t j = 0; j < i; ++j)
-      if (!IsValidShortName((*entries)[j].name) && bases[j] == bases[i]) ++n;
+    std::string base6, ext3;
+    AliasParts(entry.name, &base6, &ext3);
+    unsigned& n = used[base6];
     std::string alias;
-    for (;; ++n) {
-      alias = MakeAlias(bases[i], exts[i], n);
-      bool taken = false;
-      for (const FolderEntry& other : *entries)
-        if (NamesEqual(other.name, alias)) taken = true;
-      if (!taken) break;
-    }
+    do alias = MakeAlias(base6, ext3, ++n);
+    while (taken.count(alias));
     entry.alias = alias;
   }
 }
