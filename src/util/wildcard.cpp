@@ -1,67 +1,63 @@
 #include "util/wildcard.h"
 
-// Pattern characters after the rewrite, standing for the three DOS-compatible wildcards.
-enum : char { DosStar = 1, DosQuestionMark = 2, DosDot = 3 };
+enum : unsigned { Longest = 259 };
 
 static char Fold(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 0x20) : c;
 }
 
-static const char* LastDot(const char* name) {
-  const char* dot = nullptr;
-  for (; *name; name++)
-    if (*name == '.') dot = name;
-  return dot;
-}
-
-static bool MatchFrom(const char* p, const char* name) {
-  for (;; p++) {
-    switch (*p) {
-    case 0:
-      return *name == 0;
-    case '*':
-      for (;; name++) {
-        if (MatchFrom(p + 1, name)) return true;
-        if (*name == 0) return false;
-      }
-    case DosStar: {
-      const char* stop = LastDot(name);
-      for (;; name++) {
-        if (MatchFrom(p + 1, name)) return true;
-        if (*name == 0 || name == stop) return false;
-      }
-    }
-    case DosQuestionMark:
-      if (*name != 0 && *name != '.') name++;
-      break;
-    case DosDot:
-      if (*name == '.')
-        name++;
-      else if (*name != 0)
-        return false;
-      break;
-    default:
-      if (*name == 0 || Fold(*name) != Fold(*p)) return false;
-      name++;
-    }
-  }
-}
-
+// The match runs over the set of name positions the pattern read so far can have reached,
+// one pattern character at a time, so no pattern can make it backtrack without end.
 bool MatchesPattern(const char* pattern, unsigned patternLength, const char* name) {
-  char p[260];
-  unsigned n = patternLength < sizeof p - 1 ? patternLength : sizeof p - 1;
-  for (unsigned i = 0; i < n; i++) p[i] = pattern[i];
-  if (n >= 3 && p[n - 3] == '*' && p[n - 2] == '.' && p[n - 1] == '*') n -= 2;
-  if (n >= 1 && p[n - 1] == '.') n--;
-  p[n] = 0;
-  for (unsigned i = 0; i < n; i++) {
-    char next = p[i + 1];
-    if (p[i] == '?')
-      p[i] = DosQuestionMark;
-    else if (p[i] == '.' && (next == '?' || next == '*'))
-      p[i] = DosDot;
-    else if (p[i] == '*' && next == '.')
-      p[i] = DosStar;
+  unsigned n = 0, lastDot = Longest + 1;
+  while (name[n] != 0) {
+    if (n == Longest) return false;
+    if (name[n] == '.') lastDot = n;
+    n++;
   }
-  return MatchFrom(p, name);
+  unsigned length = patternLength;
+  if (length > Longest) return false;
+  if (length >= 1 && pattern[length - 1] == '.') length--;
+  if (length >= 3 && pattern[length - 3] == '*' && pattern[length - 2] == '.' &&
+      pattern[length - 1] == '*')
+    length -= 2;
+
+  bool reached[Longest + 1] = {true}, next[Longest + 1];
+  for (unsigned i = 0; i < length; i++) {
+    char p = pattern[i], following = i + 1 < length ? pattern[i + 1] : 0;
+    if (p == '?')
+      p = '>';
+    else if (p == '.' && (following == '?' || following == '*'))
+      p = '"';
+    else if (p == '*' && following == '.')
+      p = '<';
+
+    for (unsigned j = 0; j <= n; j++) next[j] = false;
+    bool open = false; // a star has reached this position or one before it
+    for (unsigned j = 0; j <= n; j++) {
+      bool atEnd = j == n;
+      switch (p) {
+      case '*':
+        open |= reached[j];
+        next[j] = open;
+        break;
+      case '<': // never takes the last '.'
+        open |= reached[j];
+        next[j] = open;
+        if (j == lastDot) open = false;
+        break;
+      case '>':
+        if (reached[j]) next[atEnd || name[j] == '.' ? j : j + 1] = true;
+        break;
+      case '"':
+        if (reached[j] && atEnd) next[j] = true;
+        if (reached[j] && !atEnd && name[j] == '.') next[j + 1] = true;
+        break;
+      default:
+        if (reached[j] && !atEnd && Fold(name[j]) == Fold(p)) next[j + 1] = true;
+      }
+    }
+    for (unsigned j = 0; j <= n; j++) reached[j] = next[j];
+  }
+  return reached[n];
 }

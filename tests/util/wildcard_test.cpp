@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 TEST(MatchesPattern, WindowsWildcardRules) {
   struct Case {
@@ -48,9 +49,28 @@ TEST(MatchesPattern, WindowsWildcardRules) {
       {"*.htm", "index.html", false}, // long names only: no 8.3 aliases here
       {"old_*", "old_x.dcc", true},
       {"old_*", "new_x.dcc", false},
+      {"a<", "abc", true}, // the DOS forms may also be written as such
+      {"a<", "a.b", false},
+      {"a>>", "ab", true},
+      {"x\"", "x", true},
   };
   for (const Case& c : cases)
     EXPECT_EQ(MatchesPattern(c.pattern, static_cast<unsigned>(strlen(c.pattern)), c.name),
               c.matches)
         << c.pattern << " vs " << c.name;
+}
+
+TEST(MatchesPattern, NoPatternMakesItBacktrackWithoutEnd) {
+  // A hundred stars and letters against a long name: a backtracking matcher would need
+  // longer than the age of the universe for this.
+  std::string pattern;
+  for (int i = 0; i < 49; i++) pattern += "*a";
+  pattern += "*b";
+  std::string name(259, 'a');
+  EXPECT_FALSE(MatchesPattern(pattern.data(), static_cast<unsigned>(pattern.size()), name.c_str()));
+  name.back() = 'b';
+  EXPECT_TRUE(MatchesPattern(pattern.data(), static_cast<unsigned>(pattern.size()), name.c_str()));
+  // Longer than any Windows name: nothing matches.
+  std::string tooLong(260, 'a');
+  EXPECT_FALSE(MatchesPattern("*", 1, tooLong.c_str()));
 }

@@ -1,79 +1,8 @@
 // Directory search with Windows' wildcard rules, matched against long names and 8.3 aliases.
 #include "platform/posix/layer.h"
+#include "util/wildcard.h"
 
 #include <string.h>
-
-namespace posix_layer {
-
-// The DOS forms a pattern is rewritten into before matching (the characters Windows uses).
-static const char kDosStar = '<';     // any run up to the name's last '.'
-static const char kDosQuestion = '>'; // one character, or nothing at a '.' or the end
-static const char kDosDot = '"';      // a '.', or nothing at the end
-
-std::string DosPattern(std::string p) {
-  if (!p.empty() && p.back() == '.') p.pop_back();
-  if (p.size() >= 3 && p.compare(p.size() - 3, 3, "*.*") == 0) p.erase(p.size() - 2);
-  std::string out = p;
-  for (size_t i = 0; i < p.size(); ++i) {
-    char next = i + 1 < p.size() ? p[i + 1] : 0;
-    if (p[i] == '?')
-      out[i] = kDosQuestion;
-    else if (p[i] == '.' && (next == '?' || next == '*'))
-      out[i] = kDosDot;
-    else if (p[i] == '*' && next == '.')
-      out[i] = kDosStar;
-  }
-  return out;
-}
-
-static unsigned char Upper(unsigned char c) {
-  return c >= 'a' && c <= 'z' ? c - 0x20 : c;
-}
-
-struct Matcher {
-  const std::string& p;
-  const std::string& name;
-  size_t lastDot;
-  std::vector<signed char> memo; // -1 unknown, else the answer for (pi, ni)
-
-  Matcher(const std::string& pattern, const std::string& n)
-      : p(pattern), name(n), lastDot(n.rfind('.')),
-        memo((pattern.size() + 1) * (n.size() + 1), -1) {}
-
-  bool Match(size_t pi, size_t ni) {
-    signed char& known = memo[pi * (name.size() + 1) + ni];
-    if (known < 0) known = Compute(pi, ni);
-    return known;
-  }
-
-  bool Compute(size_t pi, size_t ni) {
-    size_t n = name.size();
-    if (pi == p.size()) return ni == n;
-    char c = p[pi];
-    bool atEnd = ni == n;
-    switch (c) {
-    case '*':
-      return Match(pi + 1, ni) || (!atEnd && Match(pi, ni + 1));
-    case kDosStar:
-      return Match(pi + 1, ni) || (!atEnd && ni != lastDot && Match(pi, ni + 1));
-    case kDosQuestion:
-      if (atEnd || name[ni] == '.') return Match(pi + 1, ni);
-      return Match(pi + 1, ni + 1);
-    case kDosDot:
-      if (atEnd) return Match(pi + 1, ni);
-      return name[ni] == '.' && Match(pi + 1, ni + 1);
-    default:
-      return !atEnd && Upper(c) == Upper(name[ni]) && Match(pi + 1, ni + 1);
-    }
-  }
-};
-
-bool WildcardMatch(const std::string& dosPattern, const std::string& name) {
-  Matcher m(dosPattern, name);
-  return m.Match(0, 0);
-}
-
-} // namespace posix_layer
 
 using namespace posix_layer;
 
@@ -133,14 +62,15 @@ HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
       delete search;
       return Fail(error, INVALID_HANDLE_VALUE);
     }
-    std::string dos = DosPattern(r.name);
+    auto matches = [&r](const std::string& name) {
+      return MatchesPattern(r.name.data(), static_cast<unsigned>(r.name.size()), name.c_str());
+    };
     if (r.winDir.size() > 2) { // a folder other than a drive root lists "." and ".." first
-      if (WildcardMatch(dos, ".")) search->results.push_back(FindData(r.hostDir, ".", ""));
-      if (WildcardMatch(dos, ".."))
-        search->results.push_back(FindData(r.hostDir + "/..", "..", ""));
+      if (matches(".")) search->results.push_back(FindData(r.hostDir, ".", ""));
+      if (matches("..")) search->results.push_back(FindData(r.hostDir + "/..", "..", ""));
     }
     for (const FolderEntry& e : entries)
-      if (WildcardMatch(dos, e.name) || (!e.alias.empty() && WildcardMatch(dos, e.alias)))
+      if (matches(e.name) || (!e.alias.empty() && matches(e.alias)))
         search->results.push_back(FindData(r.hostDir + "/" + e.name, e.name, e.alias));
   }
   if (search->results.empty()) {

@@ -105,11 +105,6 @@ bool HasWildcards(const std::string& s);
 // Attributes of a name and its stat data, as Windows reports them.
 DWORD AttributesOf(const std::string& name, const struct stat& st);
 
-// ---- find.cpp
-// A search pattern rewritten into Windows' DOS wildcard forms, and the match of one name.
-std::string DosPattern(std::string pattern);
-bool WildcardMatch(const std::string& dosPattern, const std::string& name);
-
 // ---- files.cpp
 struct FileObject {
   int fd;
