@@ -1,6 +1,9 @@
 #include "scenario.h"
 
-#include <bzlib.h>
+#include "zarvo-pack/bzip2_codec.h"
+#include "zarvo-pack/names.h"
+#include "zarvo-pack/raw_archive.h"
+
 #include <sys/stat.h>
 
 #include <chrono>
@@ -11,41 +14,36 @@
 
 namespace e2e {
 
+static zpack::Bytes ToBytes(const std::string& s) {
+  return zpack::Bytes(s.begin(), s.end());
+}
+
 std::string Bzip2(const std::string& data) {
-  std::string out(data.size() + data.size() / 50 + 1024, '\0');
-  unsigned int length = static_cast<unsigned int>(out.size());
-  int status = BZ2_bzBuffToBuffCompress(out.data(), &length, const_cast<char*>(data.data()),
-                                        static_cast<unsigned int>(data.size()), 9, 0, 0);
-  if (status != BZ_OK) throw std::runtime_error("bzip2 compression failed");
-  out.resize(length);
-  return out;
-}
-
-static std::string Short(const std::string& s) {
-  if (s.size() > 255) throw std::runtime_error("short string over 255: " + s);
-  return std::string(1, static_cast<char>(s.size())) + s;
-}
-
-static bool IsDcw(const std::string& name) {
-  std::string upper;
-  for (char c : name) upper += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-  return upper.find(".DCW") != std::string::npos;
+  zpack::Bytes stream;
+  std::string problem =
+      zpack::CompressStream(reinterpret_cast<const uint8_t*>(data.data()), data.size(), 9, stream);
+  if (!problem.empty()) throw std::runtime_error(problem);
+  return std::string(stream.begin(), stream.end());
 }
 
 std::string Archive(const std::string& titleString, const std::vector<RawEntry>& entries,
                     bool terminator) {
-  std::string a = zt::U32(123456789) + Short(titleString);
+  zpack::RawArchive archive;
+  archive.TitleString = titleString;
+  archive.Terminator = terminator;
   for (const RawEntry& e : entries) {
-    std::string stream = e.stream ? *e.stream : Bzip2(e.content);
-    a += zt::U32(e.compressedSize.value_or(static_cast<uint32_t>(stream.size())));
-    a += Short(e.name);
-    if (IsDcw(e.name)) a += zt::U32(e.installedSize.value_or(0));
-    a += zt::U32(e.decodedSize.value_or(static_cast<uint32_t>(e.content.size())));
-    a += zt::U32(e.date);
-    a += stream;
+    zpack::RawEntry raw;
+    raw.Name = e.name;
+    if (zpack::KindOfName(e.name) == zpack::EntryKind::Indexed)
+      raw.InstalledSize = e.installedSize.value_or(0);
+    raw.DecodedSize = e.decodedSize.value_or(static_cast<uint32_t>(e.content.size()));
+    raw.DateTime = e.date;
+    raw.Stream = ToBytes(e.stream ? *e.stream : Bzip2(e.content));
+    raw.CompressedSize = e.compressedSize;
+    archive.Entries.push_back(raw);
   }
-  if (terminator) a += zt::U32(0);
-  return a;
+  zpack::Bytes bytes = zpack::WriteRawArchive(archive);
+  return std::string(bytes.begin(), bytes.end());
 }
 
 std::string Escape(const std::string& text) {
