@@ -10,8 +10,7 @@ using pt::Pack;
 
 TEST(SampleContent, IsReproducibleAndInstallsAsMeant) {
   const char* source = std::getenv("ZARVO_SOURCE");
-  ASSERT_NE(source, nullptr);
-  const fs::path samples = fs::path(source) / "samples";
+  const fs::path samples = fs::path(source ? source : ZARVO_SOURCE_DIR) / "samples";
   pt::ScratchDir dir;
   auto r = Pack({"make-dcw", "-o", (dir / "demo.dcw").string(), (samples / "dcw-source").string()});
   ASSERT_EQ(r.ExitCode, 0) << r.Stderr;
