@@ -178,8 +178,12 @@ std::vector<std::string> ReadLines(const fs::path& path) {
 
 fs::path BinPath(const std::string& program) {
   const char* bin = std::getenv("ZARVO_BIN");
-  if (!bin) throw std::runtime_error("ZARVO_BIN is not set");
-  return fs::path(bin) / program;
+  return fs::path(bin ? bin : ZARVO_DEFAULT_BIN) / program;
+}
+
+fs::path SourcePath(const std::string& relative) {
+  const char* source = std::getenv("ZARVO_SOURCE");
+  return fs::path(source ? source : ZARVO_DEFAULT_SOURCE) / relative;
 }
 
 std::string U32(uint32_t value) {

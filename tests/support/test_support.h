@@ -51,8 +51,10 @@ RunResult Run(const std::vector<std::string>& argv, const std::vector<std::strin
 // The transcript's lines, without their line ends.
 std::vector<std::string> ReadLines(const fs::path& path);
 
-// A program of the build, found through ZARVO_BIN (set by the test driver).
+// A program of the build: in $ZARVO_BIN when set, else in the build's bin/.
 fs::path BinPath(const std::string& program);
+// A file of the source tree: under $ZARVO_SOURCE when set, else the tree this was built from.
+fs::path SourcePath(const std::string& relative);
 
 // 32-bit little-endian bytes.
 std::string U32(uint32_t value);
