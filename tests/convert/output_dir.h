@@ -2,7 +2,8 @@
 // current directory, so that writers create their files where the test can read them back.
 #pragma once
 
-#include <filesystem>
+#include "test_support.h"
+
 #include <string>
 #include <vector>
 
@@ -11,18 +12,12 @@ namespace fs = std::filesystem;
 struct OutputDir {
   // Makes the prefix, points WINEPREFIX at it and changes into C:\out.
   OutputDir();
-  ~OutputDir();
-  OutputDir(const OutputDir&) = delete;
-  OutputDir& operator=(const OutputDir&) = delete;
 
   void Clear() const;                     // removes every file in C:\out
   std::vector<std::string> Names() const; // the host names in C:\out, sorted
-  std::string Read(const std::string& name) const;
+  std::string Read(const std::string& name) const { return zt::ReadFile(Out / name); }
 
+  zt::Prefix Prefix;
   fs::path Root; // the prefix
   fs::path Out;  // the host directory behind C:\out
 };
-
-std::string ReadHostFile(const fs::path& path);
-void WriteHostFile(const fs::path& path, const std::string& bytes);
-std::string U32(uint32_t value);

@@ -33,11 +33,11 @@ Section Raw(const std::string& bytes, uint8_t type = 12) {
 }
 // A text section: the header, the text length, the lines.
 Section Text(const std::string& lines) {
-  return {10, Header + U32(uint32_t(lines.size())) + lines};
+  return {10, Header + zt::U32(uint32_t(lines.size())) + lines};
 }
 
 std::string IndexEntry(uint32_t position, uint32_t length, uint8_t type, char name) {
-  return U32(position) + U32(length) + char(type) + '\x01' + name + std::string(7, '\xEE');
+  return zt::U32(position) + zt::U32(length) + char(type) + '\x01' + name + std::string(7, '\xEE');
 }
 
 std::string Index(const std::vector<Section>& sections) {
@@ -151,7 +151,7 @@ TEST_F(Writers, IndexedTextFilesPackTextAndCopyTheRest) {
       {"any type but 10 is raw", {Raw("le chat\n", 0), Raw("x\n", 0xFF)}, "le chat\nx\n"},
       {"empty raw section", {Raw(""), Raw("\x07")}, "\x07"},
       {"a wrong length field is not used, only copied",
-       {{10, Header + U32(3) + "le\n", 999}, Raw("\x09")},
+       {{10, Header + zt::U32(3) + "le\n", 999}, Raw("\x09")},
        Header + "\x01\x91" + "\x09"},
       {"a last line without its LF is packed",
        {Text("le\nchat"), Raw("\x42")},
@@ -238,7 +238,7 @@ TEST_F(Writers, InstalledNames) {
 }
 
 TEST_F(Writers, AnExistingFileIsReplaced) {
-  WriteHostFile(dir_->Out / "abc.dcc", std::string(5000, 'x'));
+  zt::WriteFile(dir_->Out / "abc.dcc", std::string(5000, 'x'));
   EXPECT_EQ(Install(PackedFile, "ABC.DOC", "le\n", "abc.dcc"), "\x01\x91");
 }
 
@@ -259,8 +259,8 @@ TEST_F(WritersDeathTest, BrokenLayoutStopsBeforeTheFileExists) {
       {"raw length far past the end", withCount(1, IndexEntry(1, 0xFFFFFFF0, 12, 'A') + "ab")},
       {"text header cut short", withCount(1, IndexEntry(1, 0, 10, 'A') + "\x11\x22\x33")},
       {"text length field cut short", withCount(1, IndexEntry(1, 0, 10, 'A') + Header + "\x01")},
-      {"text past the end", withCount(1, IndexEntry(1, 0, 10, 'A') + Header + U32(9) + "le\n")},
-      {"text length near 2^32", withCount(1, IndexEntry(1, 0, 10, 'A') + Header + U32(0xFFFFFFFF))},
+      {"text past the end", withCount(1, IndexEntry(1, 0, 10, 'A') + Header + zt::U32(9) + "le\n")},
+      {"text length near 2^32", withCount(1, IndexEntry(1, 0, 10, 'A') + Header + zt::U32(0xFFFFFFFF))},
       {"a later section past the end", Cut(Indexed({Text("le\n"), Raw("xyz")}), 1)},
       {"count 255 with one entry", withCount(255, IndexEntry(1, 0, 12, 'A'))},
   };
@@ -280,7 +280,7 @@ TEST_F(WritersDeathTest, BrokenLayoutStopsBeforeTheFileExists) {
   }
   unsetenv("ZARVO_SETUP_LOG");
   std::vector<std::string> stops;
-  std::string transcript = ReadHostFile(log);
+  std::string transcript = zt::ReadFile(log);
   unlink(log);
   for (size_t at = 0; (at = transcript.find("box\t", at)) != std::string::npos; ++at)
     stops.push_back(transcript.substr(at, transcript.find('\n', at) - at));
@@ -338,7 +338,7 @@ TEST_F(Writers, EachPieceIsOneWriteInFileOrder) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     fs::path content = dir_->Root / "content";
-    WriteHostFile(content, c.content);
+    zt::WriteFile(content, c.content);
     // No write fails when there are fewer writes than the failing number.
     dir_->Clear();
     ASSERT_EQ(RunProbe(c.kind, c.name, content, int(c.pieces.size() + 1)), 0);
