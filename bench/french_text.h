@@ -9,7 +9,7 @@
 
 namespace bench {
 
-// A small, fully specified generator (xorshift64*), so that no library's distributions change
+// A small generator written out here (xorshift64*), so that no library's distributions change
 // the output from one platform to the next.
 class Random {
 public:
