@@ -1,5 +1,6 @@
 # Build switches shared by every directory.
 option(ZARVO_BUILD_TESTS "Build the test suite" ON)
+option(ZARVO_BENCH "Build the benchmarks (scripts/bench.sh)" OFF)
 option(ZARVO_STUB_ONLY "Build only the installer stub (the size-constrained Windows image)" OFF)
 
 # The POSIX stub is padded to exactly this many bytes, and the payload starts here.

@@ -38,9 +38,6 @@ build=$root/build-bench
 configure=(-DCMAKE_BUILD_TYPE=Release -DZARVO_BENCH=ON -DZARVO_BUILD_TESTS=OFF
   # GCC 12 at -O3 reports false overflows inside libstdc++ (std::string, std::vector).
   "-DCMAKE_CXX_FLAGS=-Wno-error=restrict -Wno-error=stringop-overflow")
-# Until the top-level CMakeLists.txt adds bench/ by itself.
-grep -q 'add_subdirectory(bench)' CMakeLists.txt ||
-  configure+=("-DCMAKE_PROJECT_INCLUDE=$root/bench/attach.cmake")
 log=$build-build.log
 if ! { cmake -S . -B "$build" "${configure[@]}" &&
   cmake --build "$build" -j 2 --target zarvo-setup zarvo-pack bench-make-payload \
