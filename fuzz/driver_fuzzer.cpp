@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -39,11 +40,36 @@ static void MakeFixture(const uint8_t* payload, size_t size) {
   WriteAt(zarvoDir / "setup.exe", PayloadOffset, payload, size);
 }
 
-// Nothing but the Zarvo directory in drive C:, and nothing but files in it: no entry or
-// pattern reaches another directory.
+// Files outside the Zarvo directory that a misdirected write or cleanup would hit.
+static const char* const Bait[] = {"bait.old", "OTHER/bait.txt", "OTHER/setup.exe"};
+
+static void MakeBait() {
+  fs::create_directories(driveC / "OTHER");
+  static const uint8_t bait[] = "bait";
+  for (const char* name : Bait) WriteAt(driveC / name, 0, bait, sizeof bait - 1);
+}
+
+static bool HoldsBait(const fs::path& path) {
+  char bytes[8];
+  int fd = open(path.c_str(), O_RDONLY);
+  if (fd < 0) return false;
+  ssize_t n = read(fd, bytes, sizeof bytes);
+  close(fd);
+  return n == 4 && memcmp(bytes, "bait", 4) == 0;
+}
+
+// Outside the Zarvo directory, only the bait, unchanged; inside it, nothing but files: no
+// entry or pattern reaches another directory.
 static void CheckNothingOutside() {
-  for (const fs::directory_entry& entry : fs::directory_iterator(driveC))
-    if (entry.path() != zarvoDir) fuzz::Finding("a file appeared outside the Zarvo directory");
+  size_t outside = 0;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(driveC)) {
+    if (entry.path() == zarvoDir || entry.path().parent_path() == zarvoDir) continue;
+    if (entry.path() != driveC / "OTHER") outside++;
+  }
+  if (outside != sizeof Bait / sizeof Bait[0])
+    fuzz::Finding("a file appeared or vanished outside the Zarvo directory");
+  for (const char* name : Bait)
+    if (!HoldsBait(driveC / name)) fuzz::Finding("a file outside the Zarvo directory changed");
   for (const fs::directory_entry& entry : fs::directory_iterator(zarvoDir))
     if (!entry.is_regular_file()) fuzz::Finding("something other than a file was installed");
 }
@@ -55,6 +81,7 @@ static void RunSetup(void*) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   driveC = fs::path(fuzz::ScratchPrefix()) / "drive_c";
   zarvoDir = driveC / "ZARVO";
+  MakeBait();
   fuzz::SetOwnExecutablePath(std::string(ZarvoWindowsDir) + "setup.exe");
   // Little memory: room for the decoder of block size 1 or 2 and a small entry. A stream that
   // decodes to more than its header says grows its block one small step at a time, each step
