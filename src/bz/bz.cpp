@@ -46,9 +46,9 @@ void DecompressBuffer(const void* compressed, int32_t compressedSize, int32_t si
   decodedCount = 0;
   if (compressedSize <= 0) return;
 
-  // The block grows linearly, by the compressed size rounded up to a multiple of 256.
-  uint32_t growth = (uint32_t(compressedSize) + 255) & ~255u;
-  uint32_t capacity = sizeEstimate > 0 ? uint32_t(sizeEstimate) : growth;
+  // The growth step: the compressed size rounded up to a multiple of 256.
+  uint32_t step = (uint32_t(compressedSize) + 255) & ~255u;
+  uint32_t capacity = sizeEstimate > 0 ? uint32_t(sizeEstimate) : step;
   char* block = static_cast<char*>(HeapAllocate(capacity));
 
   bz_stream stream = {};
@@ -77,6 +77,10 @@ void DecompressBuffer(const void* compressed, int32_t compressedSize, int32_t si
     if (status < 0) break;
     if (stream.avail_in == 0 && stream.total_out_lo32 == decodedBefore) break;
 
+    // One step at a time while the block is small, then by half of what it holds: grown by a
+    // fixed step only, a few bytes of stream that decode to megabytes past a small estimate
+    // would have the block copied over and over, for minutes.
+    uint32_t growth = capacity / 2 > step ? capacity / 2 : step;
     if (capacity > 0xFFFFFFFFu - growth) RunError(ErrorHeapExhausted, CALLER);
     // The block may move: next_out keeps its offset, not its address.
     uint32_t written = uint32_t(stream.next_out - block);

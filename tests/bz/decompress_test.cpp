@@ -95,8 +95,8 @@ protected:
   std::string log_;
 };
 
-// Capacities by the rule: the estimate (or the growth step) first, then one growth step at a
-// time until the output fits, then the exact length.
+// Capacities by the rule: the estimate (or the growth step) first, then growth by one step,
+// or by half the capacity once that is more, until the output fits; then the exact length.
 struct Expected {
   uint32_t First;
   std::vector<uint32_t> Resizes;
@@ -105,7 +105,7 @@ Expected Sizing(uint32_t compressedSize, int32_t estimate, uint32_t decodedLengt
   uint32_t step = (compressedSize + 255) / 256 * 256;
   Expected e{estimate > 0 ? uint32_t(estimate) : step, {}};
   for (uint32_t capacity = e.First; capacity < decodedLength;) {
-    capacity += step;
+    capacity += std::max(step, capacity / 2);
     e.Resizes.push_back(capacity);
   }
   e.Resizes.push_back(decodedLength);
@@ -120,14 +120,14 @@ struct SizingCase {
   std::vector<uint32_t> firstResizes = {}; // spelled out where the rule is worth seeing
 };
 
-TEST_F(Decompress, SizesTheBlockAndGrowsItByTheGrowthStep) {
+TEST_F(Decompress, SizesTheBlockAndGrowsItByTheGrowthStepThenByHalves) {
   const SizingCase cases[] = {
       {"estimate equal to the decoded length", 5000, 0, -1},
       {"no estimate", 5000, 0, 0},
       {"estimate larger than the decoded length", 5000, 0, 5777},
       {"estimate too small", 9000, 1000, 1, {1025, 2049, 3073}},
-      {"compressed size 300: growth step 512", 2000, 300, 0, {1024, 1536, 2048, 2000}},
-      {"compressed size 256: growth step 256", 1000, 256, 0, {512, 768, 1024}},
+      {"compressed size 300: growth step 512", 2000, 300, 0, {1024, 1536, 2304, 2000}},
+      {"compressed size 256: growth step 256", 1000, 256, 0, {512, 768, 1152, 1000}},
       {"compressed size 257: growth step 512", 1000, 257, 0, {1024, 1000}},
       {"a negative estimate counts as none", 1000, 300, -7, {1024, 1000}},
   };
@@ -156,6 +156,20 @@ TEST_F(Decompress, SizesTheBlockAndGrowsItByTheGrowthStep) {
     EXPECT_TRUE(d.Heap.Live.empty());
     EXPECT_TRUE(Boxes().empty());
   }
+}
+
+// A few dozen bytes of stream can decode to tens of megabytes. Grown by a fixed step, the
+// block would be copied hundreds of thousands of times (minutes under ASan, or on a heap
+// that moves large blocks); grown by halves it takes a few dozen resizes.
+TEST_F(Decompress, AStreamFarLargerThanItsEstimateTakesFewResizes) {
+  std::string data(64u << 20, '\0');
+  std::string compressed = Compress(data);
+  ASSERT_LT(compressed.size(), 256u);
+  Decoded d = Decode(compressed, 1);
+  EXPECT_EQ(d.Count, int32_t(data.size()));
+  EXPECT_TRUE(d.Bytes == data);
+  EXPECT_LT(d.Heap.Resizes.size(), 40u);
+  EXPECT_TRUE(d.Heap.Live.empty());
 }
 
 TEST_F(Decompress, EmptyStreamGivesNoBlock) {
@@ -250,7 +264,8 @@ TEST_F(Decompress, DamagedStreamsEndTheLoop) {
     EXPECT_TRUE(d.Heap.Live.empty());
     // The block grew only while bytes kept coming.
     uint32_t step = uint32_t(c.stream.size() + 255) / 256 * 256;
-    uint32_t room = uint32_t(std::max(c.estimate, d.Count)) + step;
+    uint32_t most = uint32_t(std::max(c.estimate, d.Count));
+    uint32_t room = most + std::max(step, most / 2);
     for (uint32_t capacity : d.Heap.Resizes) EXPECT_LE(capacity, room);
   }
 }

@@ -121,5 +121,17 @@ TEST(Content, DamagedStreamsShowTheDecoderStatusThenStop) {
   }
 }
 
+TEST(Content, AStreamThatDecodesFarPastItsSizeEndsWithTdecPromptly) {
+  // 64 MB of zeros in a few dozen bytes of stream, under a decoded size of 1.
+  Scenario s;
+  s.Zarvo(Dir);
+  std::string bomb = Bzip2(std::string(64u << 20, '\0'));
+  s.Installer(SetupExe, Archive("T", {{.name = "x.bin", .content = "x", .stream = bomb}}));
+  Outcome o = s.Run();
+  EXPECT_EQ(o.ExitCode, 0);
+  EXPECT_TRUE(TranscriptIs(
+      o.Transcript, {"cursor\twait", ConfirmLine("T", Dir, 6), FatalLine("tdec"), "exit\t0"}));
+}
+
 } // namespace
 } // namespace e2e
