@@ -8,7 +8,5 @@ set(zarvo_fuzz_flags
     "-g -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all")
 string(APPEND CMAKE_C_FLAGS " ${zarvo_fuzz_flags}")
 string(APPEND CMAKE_CXX_FLAGS " ${zarvo_fuzz_flags}")
-# clang warns where GCC does not; these are no faults, only clang's taste.
-add_compile_options(-Wno-char-subscripts)
 string(APPEND CMAKE_EXE_LINKER_FLAGS " -fsanitize=address,undefined")
 add_subdirectory(${CMAKE_CURRENT_LIST_DIR} ${CMAKE_BINARY_DIR}/fuzz)

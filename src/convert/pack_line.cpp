@@ -36,10 +36,11 @@ static constexpr CodeTable BuildCodeTable() {
 static constexpr CodeTable Codes = BuildCodeTable();
 
 static_assert(sizeof(GroupA) == 15 && sizeof(GroupB) == 16, "14 and 15 characters");
-static_assert(Codes.Value[' '] == 0 && Codes.Width[' '] == 4 && Codes.Value['p'] == 13 &&
-                  Codes.Value['v'] == 0xF0 && Codes.Width['v'] == 8 && Codes.Value[0x82] == 0xF2 &&
-                  Codes.Value[0x85] == 0xFD && Codes.Width['~'] == 0 &&
-                  Codes.Value['Z'] == 0xFF5A && Codes.Width['Z'] == 16 &&
+static_assert(Codes.Value[uint8_t(' ')] == 0 && Codes.Width[uint8_t(' ')] == 4 &&
+                  Codes.Value[uint8_t('p')] == 13 && Codes.Value[uint8_t('v')] == 0xF0 &&
+                  Codes.Width[uint8_t('v')] == 8 && Codes.Value[0x82] == 0xF2 &&
+                  Codes.Value[0x85] == 0xFD && Codes.Width[uint8_t('~')] == 0 &&
+                  Codes.Value[uint8_t('Z')] == 0xFF5A && Codes.Width[uint8_t('Z')] == 16 &&
                   Codes.Value[0xE9] == 0xFFE9,
               "character table");
 
