@@ -237,6 +237,11 @@ const RunCase RunCases[] = {
 INSTANTIATE_TEST_SUITE_P(Cases, InstallerRun, testing::ValuesIn(RunCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A payload appended to the stub starts at PayloadOffset only if the stub is exactly that long.
+TEST(InstallerStub, IsPaddedToExactlyItsPayloadOffset) {
+  EXPECT_EQ(zt::fs::file_size(zt::BinPath("zarvo-setup")), uint64_t(STUB_PAYLOAD_OFFSET));
+}
+
 TEST(InstallerFaults, FailedWriteLeavesThePartialFile) {
   Scenario s;
   s.Zarvo(Dir);
