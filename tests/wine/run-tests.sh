@@ -122,13 +122,13 @@ shoot() {
 # NAME first), and waits for the run to end. Sets `status` to its exit code (-1 when it did
 # not end), then waits for what it started (the stand-in) to end too.
 run_installer() {
-  local exe=$1 spec regex key name id
+  local exe=$1 answer regex key name id
   shift
   WINEPREFIX=$prefix ZARVO_LAUNCH_RECORD="Z:${launch_record//\//\\}" \
     "$WINE" "$exe" >"$work/$case_name.log" 2>&1 &
   installer_pid=$!
-  for spec in "$@"; do
-    regex=${spec%%=*} key=${spec#*=} name=${spec##*=}
+  for answer in "$@"; do
+    regex=${answer%%=*} key=${answer#*=} name=${answer##*=}
     key=${key%%=*}
     if ! id=$(wait_box "$regex"); then
       fail "no box with a caption matching '$regex' was shown"

@@ -78,19 +78,19 @@ static bool ParseEntry(const char* entry, size_t length, Fault* out) {
 }
 
 static void ParseFaults() {
-  const char* spec = getenv("ZARVO_SETUP_FAULTS");
-  if (!spec) return;
-  while (*spec) {
-    size_t length = strcspn(spec, ",");
+  const char* setting = getenv("ZARVO_SETUP_FAULTS");
+  if (!setting) return;
+  while (*setting) {
+    size_t length = strcspn(setting, ",");
     Fault fault;
     if (length > 0) {
-      if (ParseEntry(spec, length, &fault))
+      if (ParseEntry(setting, length, &fault))
         faults.push_back(fault);
       else
-        Complain(spec, length);
+        Complain(setting, length);
     }
-    spec += length;
-    if (*spec == ',') ++spec;
+    setting += length;
+    if (*setting == ',') ++setting;
   }
 }
 
