@@ -18,16 +18,26 @@
 namespace zpack {
 
 int64_t CurrentUtcBias() {
+#if defined(_WIN32)
+  // The installer turns dates into file times with the system's own conversion, which
+  // follows the Windows time zone; msvcrt's localtime would follow a TZ variable instead.
+  FILETIME utc, local;
+  GetSystemTimeAsFileTime(&utc);
+  if (!FileTimeToLocalFileTime(&utc, &local)) return 0;
+  auto ticks = [](const FILETIME& t) {
+    return int64_t(uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime);
+  };
+  // 100-nanosecond ticks, rounded to whole seconds.
+  int64_t difference = ticks(local) - ticks(utc);
+  return (difference + (difference < 0 ? -5000000 : 5000000)) / 10000000;
+#else
   std::time_t now = std::time(nullptr);
   std::tm local{};
-#if defined(_WIN32)
-  if (localtime_s(&local, &now) != 0) return 0;
-#else
   if (!localtime_r(&now, &local)) return 0;
-#endif
   CivilTime civil{local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                   local.tm_hour,        local.tm_min,     local.tm_sec};
   return UnixUtcFromCivil(civil) - int64_t(now);
+#endif
 }
 
 bool StderrIsTerminal() {
