@@ -6,8 +6,6 @@
 // After messages.h, so that windows.h, which bzlib.h includes on Windows, comes in lean.
 #include <bzlib.h>
 
-#define CALLER reinterpret_cast<uintptr_t>(__builtin_return_address(0))
-
 __attribute__((noinline)) void* DecoderAllocate(void*, int items, int size) {
   uint64_t bytes = uint64_t(uint32_t(items)) * uint32_t(size);
   if (items < 0 || size < 0 || bytes > 0xFFFFFFFFu) RunError(ErrorHeapExhausted, CALLER);

@@ -10,11 +10,9 @@ static void SetPendingFromSystem() {
 }
 
 // After every checked operation: a pending code ends the run, reported at the caller's call.
-static void IoCheck(void* caller) {
-  if (PendingIoCode != 0) RunError(PendingIoCode, reinterpret_cast<uintptr_t>(caller));
+static void IoCheck(uintptr_t caller) {
+  if (PendingIoCode != 0) RunError(PendingIoCode, caller);
 }
-
-#define CALLER __builtin_return_address(0)
 
 static void Open(CheckedFile& file, const char* path, DWORD access, DWORD disposition,
                  FileState state) {

@@ -12,8 +12,6 @@ static void** SlotOf(void* block) {
   return nullptr;
 }
 
-#define CALLER reinterpret_cast<uintptr_t>(__builtin_return_address(0))
-
 static void* Allocate(DWORD size, uintptr_t caller) {
   if (size == 0) return nullptr;
   void** slot = SlotOf(nullptr);

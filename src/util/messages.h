@@ -13,6 +13,10 @@
 // The "Error" box built from "Runtime error     at 00000000", then exit code `number`.
 [[noreturn]] void RunError(DWORD number, uintptr_t location);
 
+// Where a failing operation was called from, for RunError: used in a function that is not
+// inlined, it is the return address into that function's caller.
+#define CALLER reinterpret_cast<uintptr_t>(__builtin_return_address(0))
+
 // Runtime error numbers of the installer's own.
 enum : DWORD {
   ErrorReadShort = 100,
